@@ -1,0 +1,16 @@
+// Reading the replacement file named by -r into the replacement table.
+#pragma once
+
+#include "core/status.h"
+#include "engine/replace_table.h"
+
+#include <string>
+
+namespace vellary::app {
+
+// 70 when the name is empty or no such file exists, 71 when opening, reading
+// or closing it fails; otherwise Table holds the pairs in file order.
+core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
+                                   engine::TReplaceMatrix& Table);
+
+}  // namespace vellary::app

@@ -1,0 +1,62 @@
+// Text input and output files: reading lines with any line-end convention,
+// creating outputs, and the fixed error texts of failed file operations.
+#pragma once
+
+#include "core/text_output.h"
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vellary::app {
+
+inline constexpr std::size_t InputBufferSize = 65536;
+
+// The text shown after " -- " for a failed file operation's error code:
+// "File not found", "Disk Full", ... or "Unknown Run-Time error : %3.3d".
+std::string FileErrorText(int Code);
+
+// A text file read line by line. Lines end at CR LF, a lone LF or a lone CR;
+// every other byte (NUL, byte 26, a byte-order mark) stays in the line. Memory
+// grows with the longest line, not with the file.
+class TTextInput {
+public:
+  TTextInput() = default;
+  TTextInput(const TTextInput&) = delete;
+  TTextInput& operator=(const TTextInput&) = delete;
+  ~TTextInput();
+
+  // Flushed before every read of the file, so that redirected standard
+  // output stays prompt when the input is a pipe.
+  void SetFlushBeforeRead(core::TTextOutput* Output) { FlushBeforeRead = Output; }
+
+  friend int OpenTextInput(TTextInput& Input, const std::string& Name);
+  friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
+  friend int CloseText(TTextInput& Input);
+
+private:
+  [[nodiscard]] int Fill();
+
+  platform::TNativeHandle Handle = platform::InvalidHandle;
+  core::TTextOutput* FlushBeforeRead = nullptr;
+  std::string Buffer;      // bytes read and not yet handed out
+  std::size_t Start = 0;   // first byte not yet handed out
+  bool Eof = false;
+  bool PendingCr = false;  // the last line ended with CR: skip a following LF
+};
+
+// Opens an existing file for reading, shared for reading and writing.
+[[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
+// Line receives the next line without its line end (valid until the next
+// call); AtEnd is set when no byte remains. Returns 0 or an error code.
+[[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
+[[nodiscard]] int CloseText(TTextInput& Input);
+
+// Creates or empties Name for writing (others may read) with a 64 KiB buffer,
+// text converted from the ANSI code page to UTF-8.
+[[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
+[[nodiscard]] int WriteRecord(core::TTextOutput& Output, std::string_view Text);
+[[nodiscard]] int CloseText(core::TTextOutput& Output);
+
+}  // namespace vellary::app

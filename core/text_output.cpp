@@ -1,0 +1,98 @@
+// Buffered, code-page-converting text output over a native handle.
+#include "core/text_output.h"
+
+namespace vellary::core {
+
+TTextOutput::~TTextOutput() {
+  if (OwnsHandle && Handle != platform::InvalidHandle) {
+    (void)Flush();
+    (void)platform::CloseHandle(Handle);
+  }
+}
+
+void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
+                       platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+  Handle = NewHandle;
+  OwnsHandle = Owns;
+  Mode = NewMode;
+  From = TextCodePage;
+  To = OutputCodePage;
+  Convert = TextCodePage != OutputCodePage;
+  Capture = nullptr;
+  Buffer.clear();
+  if (Mode == fmBuffered)
+    Buffer.reserve(TextBufferSize);
+}
+
+void TTextOutput::BindToString(std::string* NewCapture) {
+  Handle = platform::InvalidHandle;
+  OwnsHandle = false;
+  Mode = fmWriteThrough;
+  Convert = false;
+  Capture = NewCapture;
+}
+
+int TTextOutput::Append(std::string_view Bytes) {
+  if (FlushFirst != nullptr) {
+    if (int Error = FlushFirst->Flush(); Error != 0)
+      return Error;
+  }
+  if (Convert) {
+    platform::ConvertCodePage(Bytes, From, To, Scratch);
+    Bytes = Scratch;
+  }
+  if (Capture != nullptr) {
+    Capture->append(Bytes);
+    return 0;
+  }
+  // A large piece goes straight out rather than through the buffer.
+  if (Buffer.size() + Bytes.size() > TextBufferSize) {
+    if (int Error = Flush(); Error != 0)
+      return Error;
+    if (Bytes.size() >= TextBufferSize)
+      return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
+  }
+  Buffer.append(Bytes);
+  return 0;
+}
+
+int TTextOutput::AfterRecord() {
+  return Mode == fmWriteThrough ? Flush() : 0;
+}
+
+int TTextOutput::WriteRecord(std::string_view Text) {
+  if (int Error = Append(Text); Error != 0)
+    return Error;
+  if (int Error = Append("\r\n"); Error != 0)
+    return Error;
+  return AfterRecord();
+}
+
+int TTextOutput::WriteText(std::string_view Text) {
+  if (int Error = Append(Text); Error != 0)
+    return Error;
+  return AfterRecord();
+}
+
+int TTextOutput::Flush() {
+  if (Buffer.empty() || Handle == platform::InvalidHandle)
+    return 0;
+  int Error = platform::WriteBytes(Handle, Buffer.data(), Buffer.size());
+  // What could not be written is dropped either way: the failure is reported.
+  Buffer.clear();
+  return Error;
+}
+
+int TTextOutput::Close() {
+  int Error = Flush();
+  if (OwnsHandle && Handle != platform::InvalidHandle) {
+    int CloseError = platform::CloseHandle(Handle);
+    if (Error == 0)
+      Error = CloseError;
+  }
+  Handle = platform::InvalidHandle;
+  OwnsHandle = false;
+  return Error;
+}
+
+}  // namespace vellary::core

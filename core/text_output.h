@@ -1,0 +1,66 @@
+// A text output: standard output, standard error, an output file or (for
+// tests) a string. Records end with CR LF; text is converted to the output's
+// code page on the way out when it differs from the text's.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vellary::core {
+
+inline constexpr std::size_t TextBufferSize = 65536;
+
+class TTextOutput {
+public:
+  enum TFlushMode {
+    fmWriteThrough,  // every record is written at once (a console)
+    fmBuffered,      // written when the buffer fills and on Flush/Close
+  };
+
+  TTextOutput() = default;
+  TTextOutput(const TTextOutput&) = delete;
+  TTextOutput& operator=(const TTextOutput&) = delete;
+  // Closes quietly when Close() was never called on an owned handle.
+  ~TTextOutput();
+
+  // Binds to a handle. Owned handles are closed by Close().
+  void Bind(platform::TNativeHandle Handle, bool OwnsHandle, TFlushMode Mode,
+            platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage);
+  // Binds to a string (tests): everything written is appended to Capture.
+  void BindToString(std::string* Capture);
+
+  // Another output to flush before anything is written here (standard
+  // output before standard error keeps their relative order).
+  void SetFlushFirst(TTextOutput* Other) { FlushFirst = Other; }
+
+  // Text, then CR LF. Returns 0 or the error code of the failed write.
+  [[nodiscard]] int WriteRecord(std::string_view Text);
+  // Text without a line end (the pause prompt and its dots).
+  [[nodiscard]] int WriteText(std::string_view Text);
+  [[nodiscard]] int Flush();
+  // Flushes, then closes an owned handle. Safe to call twice.
+  [[nodiscard]] int Close();
+
+  bool IsBound() const { return Handle != platform::InvalidHandle || Capture != nullptr; }
+  TFlushMode FlushMode() const { return Mode; }
+
+private:
+  [[nodiscard]] int Append(std::string_view Bytes);
+  [[nodiscard]] int AfterRecord();
+
+  platform::TNativeHandle Handle = platform::InvalidHandle;
+  bool OwnsHandle = false;
+  TFlushMode Mode = fmWriteThrough;
+  bool Convert = false;
+  platform::TCodePage From = platform::CpUtf8;
+  platform::TCodePage To = platform::CpUtf8;
+  std::string* Capture = nullptr;
+  TTextOutput* FlushFirst = nullptr;
+  std::string Buffer;
+  std::string Scratch;  // conversion output, reused
+};
+
+}  // namespace vellary::core

@@ -1,0 +1,73 @@
+// The line pipeline: for each input line, nothing or one output record with
+// its blank lines, separator lines and prepended or appended text; after the
+// last line, divider lines, newlines and the tally.
+#pragma once
+
+#include "engine/case_fold.h"
+#include "engine/line_sink.h"
+#include "engine/replace_table.h"
+#include "engine/search_match.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vellary::engine {
+
+struct TPipelineSettings {
+  // Whether each option was given.
+  bool Ascii = false;          // -a
+  bool Replace = false;        // -r
+  bool Find = false;           // -f
+  bool FindBefore = false;     // --fb
+  bool FindAfter = false;      // --fa
+  bool Eliminate = false;      // -e
+  bool Tally = false;          // -t
+  bool OutputFile = false;     // -o: the tally goes to the output, not standard error
+  bool Divider = false;        // --dl
+  bool Newline = false;        // --nl
+  bool CaseSensitive = false;  // -s
+  bool Extended = false;       // -x
+
+  std::string FindList, FindBeforeList, FindAfterList, SkipList, LineBeforeList,
+      LineAfterList, SpaceBeforeList, SpaceAfterList;
+  char SearchDelimiter = ';';
+
+  std::string SeparatorLine = std::string(80, '-');
+  std::string DividerLine = std::string(80, '=');
+  std::string PlusSpaceText;
+  std::string PrependText;
+  std::string AppendText;
+  std::int32_t DividerCount = 1;
+  std::int32_t NewlineCount = 1;
+  std::string InputFileName;  // as given, for the tally
+
+  TReplaceMatrix Replacements;
+  TUpperTable Upper = AsciiUpperTable();
+};
+
+class TLinePipeline {
+public:
+  // Prepares the search lists and replacement pairs once for the whole run.
+  explicit TLinePipeline(const TPipelineSettings& Settings);
+
+  // Writes zero or one record for RawLine (without its line end). False when
+  // the sink asked to stop.
+  bool ProcessLine(std::string_view RawLine, TLineSink& Out);
+
+  // Divider lines and newlines to Out, then the tally to Tally (the output
+  // file's sink with -o, standard error's otherwise). False when a sink
+  // asked to stop.
+  bool FinishOutput(TLineSink& Out, TLineSink& Tally);
+
+  std::int32_t DisplayedCount() const { return Displayed; }
+
+private:
+  const TPipelineSettings& Settings;
+  TPreparedSearchLists Lists;
+  TReplaceMatrix Pairs;  // extended escapes already translated, search folded
+  std::int32_t Displayed = 0;
+  std::string Work, Scratch, Record;  // reused for every line
+};
+
+}  // namespace vellary::engine

@@ -1,0 +1,42 @@
+// Search/replace pairs read from a replacement file, and applying one pair to
+// a line.
+#pragma once
+
+#include "engine/case_fold.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellary::engine {
+
+struct TSearchReplaceRec {
+  std::string Search;   // never empty, trimmed of bytes <= 32
+  std::string Replace;  // trimmed the same way, may be empty
+};
+using TReplaceMatrix = std::vector<TSearchReplaceRec>;
+
+// The 60-character divider that "\-" stands for in extended mode.
+inline constexpr std::size_t ExtendedDividerLength = 60;
+
+// Handles one line of a replacement file: comments ("#" as the very first
+// byte), empty lines and lines with an empty search text are ignored; any
+// other line adds a pair. The table grows in steps of ten entries.
+void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delimiter);
+// Cuts the table's room to the pairs kept (after the file is closed).
+void FinishReplacementTable(TReplaceMatrix& Table);
+
+// The extended-mode escapes: "\\" a backslash, "\n"/"\N" CR LF, "\t"/"\T" a
+// tab, "\-" 60 "-" characters; nothing else is an escape.
+std::string TranslateExtendedEscapes(std::string_view Text);
+
+// Every occurrence of Search in Line replaced by Replace, left to right and
+// without overlap; inserted text is never searched again. Without
+// CaseSensitive occurrences are found on upper-cased copies while the rest of
+// the line keeps its case. With Extended both texts are translated first.
+// The result replaces Out's content.
+void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
+                      bool CaseSensitive, bool Extended, const TUpperTable& Upper,
+                      std::string& Out);
+
+}  // namespace vellary::engine

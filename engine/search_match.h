@@ -1,0 +1,77 @@
+// Whether a line contains any text of a search list, for the eight lists
+// that select, skip and frame lines.
+#pragma once
+
+#include "engine/case_fold.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellary::engine {
+
+// Wraps the line under test on both sides; extended-mode anchors become it.
+inline constexpr char LineBoundaryMarker = '\x04';
+
+struct TSearchMatchRec {
+  bool SpaceBefore = false;
+  bool SpaceAfter = false;
+  bool LineBefore = false;
+  bool LineAfter = false;
+  bool SkipLine = false;
+  bool Find = true;
+  bool FindBefore = true;
+  bool FindAfter = true;
+};
+
+struct TMatchOptions {
+  bool CaseSensitive = false;  // -s
+  bool Extended = false;       // -x
+  TUpperTable Upper = AsciiUpperTable();
+};
+
+// True when at least one item of List (cut at Delimiter) occurs in Line.
+bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
+                     const TMatchOptions& Options);
+
+// The eight lists for one line. A list of -f, --fb or --fa that was not given
+// (its Given flag false) yields true without a test.
+struct TSearchListTexts {
+  std::string_view SpaceBefore, SpaceAfter, LineBefore, LineAfter, Skip, Find, FindBefore,
+      FindAfter;
+  bool FindGiven = false, FindBeforeGiven = false, FindAfterGiven = false;
+};
+TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
+                                 char Delimiter, const TMatchOptions& Options);
+
+// One list split, anchored and case-folded once per run, so that testing a
+// line allocates nothing.
+class TPreparedSearchList {
+public:
+  TPreparedSearchList() = default;
+  TPreparedSearchList(std::string_view List, char Delimiter, const TMatchOptions& Options);
+  // False for an empty list or one whose items are all empty.
+  bool CanMatch() const { return !Items.empty(); }
+  bool Matches(std::string_view Line) const;
+
+private:
+  struct TItem {
+    std::string Needle;       // folded unless case-sensitive; markers kept
+    bool AtStart = false;     // begins with the marker: must meet the line's start
+    bool AtEnd = false;       // ends with the marker: must meet the line's end
+  };
+  std::vector<TItem> Items;
+  bool CaseSensitive = false;
+  TUpperTable Upper{};
+};
+
+struct TPreparedSearchLists {
+  TPreparedSearchList SpaceBefore, SpaceAfter, LineBefore, LineAfter, Skip, Find, FindBefore,
+      FindAfter;
+  bool FindGiven = false, FindBeforeGiven = false, FindAfterGiven = false;
+};
+TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Delimiter,
+                                        const TMatchOptions& Options);
+TSearchMatchRec MatchSearchLists(std::string_view Line, const TPreparedSearchLists& Lists);
+
+}  // namespace vellary::engine

@@ -1,0 +1,125 @@
+// The operating-system layer: every call into POSIX or Win32 goes through the
+// functions declared here. posix.cpp and win32.cpp each implement all of them
+// and the build compiles exactly one. No system header leaks out of this file.
+//
+// Error numbers: every failing file operation returns the program's own error
+// code (the numbers of the file error table: 2 file not found, 3 invalid
+// filename, 4 too many open files, 5 access denied, 6 invalid handle,
+// 101 disk full, 150/162 device errors, otherwise the OS number). 0 is success.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellary::platform {
+
+// A file or standard handle: a descriptor on POSIX, a HANDLE on Windows.
+using TNativeHandle = std::intptr_t;
+inline constexpr TNativeHandle InvalidHandle = -1;
+
+// ---- Process ------------------------------------------------------------
+
+// Called first thing in main: locale for character classes and month names,
+// binary standard handles, whatever else the platform needs before anything
+// is read or written.
+void InitProcess();
+
+// The arguments after the program's name, as the start-up code split them.
+std::vector<std::string> ProgramArguments(int Argc, char** Argv);
+
+// The command line as typed. Windows hands over the raw text; POSIX has none,
+// so argv[0] and every argument are joined by single blanks, each one that is
+// empty or holds a blank or ";" written between double quotes.
+std::string RawCommandLine(int Argc, char** Argv);
+
+// Full path of the running executable (falls back to argv[0] resolved against
+// the current folder and PATH when the system cannot say).
+std::string ExecutablePath(const char* Argv0);
+
+// " x64", " x86", " arm64", ... for the target this binary was built for.
+std::string ArchitectureSuffix();
+
+// " using " + compiler name and version, e.g. " using GCC 12.2.0".
+std::string ToolchainText();
+
+// ---- Text ----------------------------------------------------------------
+
+// Code page identifiers. Utf8 is 65001 everywhere; on POSIX LocaleCharset
+// stands for the single-byte charset of the user's locale.
+using TCodePage = unsigned;
+inline constexpr TCodePage CpUtf8 = 65001;
+inline constexpr TCodePage CpLocaleCharset = 1;
+
+// The code page that input text and option values are taken to be in.
+TCodePage AnsiCodePage();
+// The code page of standard output and standard error.
+TCodePage ConsoleOutputCodePage();
+// Converts Text from one code page to another into Out (replacing Out's
+// content). Bytes that cannot be converted are passed on unchanged.
+void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out);
+
+// The system's single-byte upper-casing, as a table: Upper[b] is the upper
+// case of byte b in the ANSI code page. Built once; never called per byte.
+using TUpperTable = std::array<unsigned char, 256>;
+TUpperTable BuildUpperTable();
+
+// The user's regional abbreviated month name, Month 1..12 ("Oct" where the
+// system has none).
+std::string MonthAbbreviation(int Month);
+
+struct TLocalDateTime {
+  int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+TLocalDateTime LocalNow();
+
+// ---- Files ---------------------------------------------------------------
+
+// True when Name denotes an existing file that is not a folder (devices and
+// pipes count as files).
+bool FileExistsAt(const std::string& Name);
+
+// True when both names denote the same regular file (same device and inode on
+// POSIX, same volume and file index on Windows). Devices and terminals are
+// never the same file; a name that does not exist is never the same file.
+bool SameRegularFile(const std::string& A, const std::string& B);
+
+// Opens an existing file for reading, sharing read and write with others.
+[[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);
+// Creates a file, or empties it when it exists, for writing; others may read.
+[[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
+// Reads up to Size bytes; Got 0 means the end of the file. Retries on EINTR.
+[[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
+// Writes all Size bytes (looping over short writes).
+[[nodiscard]] int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size);
+[[nodiscard]] int CloseHandle(TNativeHandle Handle);
+
+TNativeHandle StandardOutput();
+TNativeHandle StandardError();
+bool IsTerminal(TNativeHandle Handle);
+
+// ---- Console keyboard, sleep, alert --------------------------------------
+
+// Opens keyboard input for the timed pause: the controlling terminal on
+// POSIX (non-canonical, no echo, typed-ahead input discarded), CONIN$ on
+// Windows. False when there is no keyboard; KeyWaiting then answers false.
+// The terminal's settings are restored by CloseKeyboard, and also when
+// SIGINT, SIGTERM or SIGHUP arrives while it is open (then the signal is
+// delivered again with its default action).
+bool OpenKeyboard();
+// True when a key event is waiting; does not remove it and never blocks.
+bool KeyWaiting();
+// Discards waiting input and restores the keyboard's settings.
+void CloseKeyboard();
+
+void SleepMilliseconds(unsigned Milliseconds);
+
+// The system's default alert: the terminal bell written to the controlling
+// terminal (never into a redirected standard error) on POSIX, MessageBeep on
+// Windows. Nothing when there is no terminal.
+void SoundAlert();
+
+}  // namespace vellary::platform

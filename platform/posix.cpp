@@ -1,0 +1,2 @@
+// POSIX implementation of the OS layer.
+#include "platform/platform.h"
