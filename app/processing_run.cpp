@@ -1,0 +1,167 @@
+// Processing one input file into standard output or the -o file.
+#include "app/processing_run.h"
+
+#include "app/option_table.h"
+#include "app/replace_file.h"
+#include "app/streams.h"
+#include "core/status.h"
+#include "engine/line_pipeline.h"
+#include "platform/platform.h"
+
+#include <utility>
+
+namespace vellary::app {
+namespace {
+
+constexpr const char* NeedsFileNameMessage = "The %s parameter requires a valid filename.";
+constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
+constexpr const char* FileErrorMessage = "File handling error occurred with \"%s\" -- %s";
+constexpr int AccessDenied = 5;
+
+// Pipeline records into a text output; the first write error is kept and
+// stops the pipeline.
+class TOutputSink final : public engine::TLineSink {
+public:
+  explicit TOutputSink(core::TTextOutput& Target) : Output(Target) {}
+  bool PutLine(std::string_view Bytes) override {
+    Error = Output.WriteRecord(Bytes);
+    return Error == 0;
+  }
+  int Error = 0;
+
+private:
+  core::TTextOutput& Output;
+};
+
+// ConsoleOut points at the -o file only while the file exists.
+class TConsoleOutGuard {
+public:
+  explicit TConsoleOutGuard(core::TConsole& Owner) : Console(Owner), Saved(Owner.ConsoleOut) {}
+  ~TConsoleOutGuard() { Console.ConsoleOut = Saved; }
+  TConsoleOutGuard(const TConsoleOutGuard&) = delete;
+  TConsoleOutGuard& operator=(const TConsoleOutGuard&) = delete;
+
+private:
+  core::TConsole& Console;
+  core::TTextOutput* Saved;
+};
+
+core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
+  return {ExitCode, core::SubstituteArgs(FileErrorMessage, {Name, FileErrorText(Error)})};
+}
+
+engine::TPipelineSettings PipelineSettingsOf(const TRunSettings& S,
+                                             engine::TReplaceMatrix Pairs,
+                                             const engine::TUpperTable& Upper) {
+  engine::TPipelineSettings P;
+  P.Ascii = S.AsciiRec.Found;
+  P.Replace = S.ReplaceRec.Found;
+  P.Find = S.FindRec.Found;
+  P.FindBefore = S.FindBeforeRec.Found;
+  P.FindAfter = S.FindAfterRec.Found;
+  P.Eliminate = S.EliminateRec.Found;
+  P.Tally = S.TallyRec.Found;
+  P.OutputFile = S.OutRec.Found;
+  P.Divider = S.DividerRec.Found;
+  P.Newline = S.NewlineRec.Found;
+  P.CaseSensitive = S.CaseSensitiveRec.Found;
+  P.Extended = S.ExtendedRec.Found;
+  P.FindList = S.FindList;
+  P.FindBeforeList = S.FindBeforeList;
+  P.FindAfterList = S.FindAfterList;
+  P.SkipList = S.SkipList;
+  P.LineBeforeList = S.LineBeforeList;
+  P.LineAfterList = S.LineAfterList;
+  P.SpaceBeforeList = S.SpaceBeforeList;
+  P.SpaceAfterList = S.SpaceAfterList;
+  P.SearchDelimiter = S.SearchDelimiter;
+  P.SeparatorLine = S.SeparatorLine;
+  P.DividerLine = S.DividerLine;
+  P.PlusSpaceText = S.PlusSpaceText;
+  P.PrependText = S.PrependText;
+  P.AppendText = S.AppendText;
+  P.DividerCount = S.DividerCount;
+  P.NewlineCount = S.NewlineCount;
+  P.InputFileName = S.InputFileName;
+  P.Replacements = std::move(Pairs);
+  P.Upper = Upper;
+  return P;
+}
+
+// Reads the input file through the pipeline and writes the trailing output.
+// Returns 0 or the error code of the first failed read, write or close.
+int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
+  core::TConsole& Console = Ctx.Core.Console;
+  TTextInput Input;
+  // Redirected standard output is buffered; flushing it before each read
+  // keeps a pipe-fed run prompt without a write per line.
+  if (Console.ConsoleOut == &Console.StdOut &&
+      Console.StdOut.FlushMode() == core::TTextOutput::fmBuffered)
+    Input.SetFlushBeforeRead(&Console.StdOut);
+  if (int Error = OpenTextInput(Input, Ctx.Settings.InputFileName); Error != 0)
+    return Error;
+
+  TOutputSink Out(*Console.ConsoleOut);
+  for (;;) {
+    std::string_view Line;
+    bool AtEnd = false;
+    if (int Error = ReadTextLine(Input, Line, AtEnd); Error != 0)
+      return Error;
+    if (AtEnd)
+      break;
+    if (!Pipeline.ProcessLine(Line, Out))
+      return Out.Error;
+  }
+  if (int Error = CloseText(Input); Error != 0)
+    return Error;
+
+  TOutputSink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr());
+  if (!Pipeline.FinishOutput(Out, Tally))
+    return Out.Error != 0 ? Out.Error : Tally.Error;
+  Ctx.Settings.TallyCount = Pipeline.DisplayedCount();
+  if (OutFile != nullptr)
+    return CloseText(*OutFile);
+  return Console.ConsoleOut->Flush();
+}
+
+}  // namespace
+
+core::TStatus ProcessingRun(TRunContext& Ctx) {
+  TRunSettings& S = Ctx.Settings;
+  core::TConsole& Console = Ctx.Core.Console;
+  DeriveRunSettings(S);
+
+  engine::TReplaceMatrix Pairs;
+  if (S.ReplaceRec.Found) {
+    if (core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+        !Status.Ok())
+      return Status;
+  }
+
+  TConsoleOutGuard Guard(Console);
+  core::TTextOutput OutFile;  // on a failure its destructor keeps what was written
+  if (S.OutRec.Found) {
+    if (S.OutputFileName.empty())
+      return {core::ExitNoValidFile, core::SubstituteArgs(NeedsFileNameMessage, {"-o"})};
+    // Creating the output empties it: refuse before that when it is the input.
+    if (platform::SameRegularFile(S.OutputFileName, S.InputFileName))
+      return FileFailure(core::ExitWriteError, S.OutputFileName, AccessDenied);
+    if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
+      return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
+    Console.ConsoleOut = &OutFile;
+  }
+
+  if (!platform::FileExistsAt(S.InputFileName)) {
+    if (S.OutRec.Found)
+      (void)CloseText(OutFile);
+    return {core::ExitNoValidFile, core::SubstituteArgs(FileNotFoundMessage, {S.InputFileName})};
+  }
+
+  const engine::TPipelineSettings Settings = PipelineSettingsOf(S, std::move(Pairs), Ctx.Upper);
+  engine::TLinePipeline Pipeline(Settings);
+  if (int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline); Error != 0)
+    return FileFailure(core::ExitReadError, S.InputFileName, Error);
+  return {};
+}
+
+}  // namespace vellary::app

@@ -1,0 +1,224 @@
+// Golden end-to-end cases: every file in tests/e2e/cases is one command line
+// run against the built program in a scratch folder holding the fixtures.
+//
+// A case file:
+//   args: <arguments; "double quotes" group, "" is an empty argument>
+//   code: <expected exit code>
+//   stdin: <fixture file given as standard input>      (optional)
+//   ~~~ stdout | ~~~ stderr | ~~~ file NAME             (expected bytes)
+//   ~~~ input NAME                                      (a file made before the run)
+//   ~~~ absent NAME                                     (a file that must not exist after)
+// Expected texts are written with LF, which stands for the program's CR LF;
+// a section header ending in " escaped" takes \r \n \t \0 \\ \xHH instead and
+// ignores its literal line breaks. Missing stdout/stderr sections mean empty.
+// "@EXEDIR@" and "@ARGV0@" stand for the program's folder and name as run.
+#include "e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace vellary::e2e;
+
+namespace {
+
+struct TSection {
+  std::string Kind;  // stdout, stderr, file, input, absent
+  std::string Name;
+  std::string Text;
+};
+
+struct TCase {
+  std::string Title;
+  std::vector<std::string> Args;
+  int Code = 0;
+  std::string Stdin;
+  std::vector<TSection> Sections;
+};
+
+std::vector<std::string> SplitArgs(const std::string& Line) {
+  std::vector<std::string> Args;
+  std::size_t I = 0;
+  while (I < Line.size()) {
+    while (I < Line.size() && Line[I] == ' ')
+      ++I;
+    if (I >= Line.size())
+      break;
+    std::string Arg;
+    bool Any = false;
+    while (I < Line.size() && Line[I] != ' ') {
+      if (Line[I] == '"' || Line[I] == '\'') {
+        const char Quote = Line[I++];
+        while (I < Line.size() && Line[I] != Quote)
+          Arg += Line[I++];
+        ++I;
+        Any = true;
+      } else {
+        Arg += Line[I++];
+        Any = true;
+      }
+    }
+    if (Any)
+      Args.push_back(Arg);
+  }
+  return Args;
+}
+
+std::string Unescape(const std::string& Text) {
+  std::string Out;
+  for (std::size_t I = 0; I < Text.size(); ++I) {
+    char C = Text[I];
+    if (C == '\n')
+      continue;
+    if (C != '\\' || I + 1 >= Text.size()) {
+      Out += C;
+      continue;
+    }
+    char E = Text[++I];
+    switch (E) {
+    case 'r': Out += '\r'; break;
+    case 'n': Out += '\n'; break;
+    case 't': Out += '\t'; break;
+    case '0': Out += '\0'; break;
+    case 'x':
+      Out += static_cast<char>(std::stoi(Text.substr(I + 1, 2), nullptr, 16));
+      I += 2;
+      break;
+    default: Out += E; break;
+    }
+  }
+  return Out;
+}
+
+void FinishSection(TCase& Case, TSection& Current, bool Escaped) {
+  if (Current.Kind.empty())
+    return;
+  if (Escaped)
+    Current.Text = Unescape(Current.Text);
+  else if (Current.Kind != "input")
+    Current.Text = Crlf(Current.Text);
+  Case.Sections.push_back(Current);
+}
+
+TCase ParseCase(const fs::path& File) {
+  TCase Case;
+  Case.Title = File.stem().string();
+  std::istringstream In(ReadFile(File));
+  std::string Line;
+  TSection Current;
+  bool Escaped = false;
+  while (std::getline(In, Line)) {
+    if (Line.rfind("~~~ ", 0) == 0) {
+      FinishSection(Case, Current, Escaped);
+      std::istringstream Header(Line.substr(4));
+      Current = {};
+      Header >> Current.Kind;
+      std::string Word;
+      Escaped = false;
+      while (Header >> Word) {
+        if (Word == "escaped")
+          Escaped = true;
+        else
+          Current.Name = Word;
+      }
+      continue;
+    }
+    if (!Current.Kind.empty()) {
+      Current.Text += Line + "\n";
+      continue;
+    }
+    if (Line.rfind("args:", 0) == 0)
+      Case.Args = SplitArgs(Line.substr(5));
+    else if (Line.rfind("code:", 0) == 0)
+      Case.Code = std::stoi(Line.substr(5));
+    else if (Line.rfind("stdin:", 0) == 0)
+      Case.Stdin = SplitArgs(Line.substr(6)).at(0);
+  }
+  FinishSection(Case, Current, Escaped);
+  return Case;
+}
+
+std::string QuoteIfNeeded(const std::string& Text) {
+  if (Text.empty() || Text.find_first_of(" ;") != std::string::npos)
+    return "\"" + Text + "\"";
+  return Text;
+}
+
+std::string ExpandTokens(std::string Text) {
+  const std::string Program = ProgramPath();
+  const std::string ExeDir = QuoteIfNeeded(fs::path(Program).parent_path().string());
+  const std::pair<std::string, std::string> Tokens[] = {{"@EXEDIR@", ExeDir},
+                                                        {"@ARGV0@", Program}};
+  for (const auto& [Token, Value] : Tokens) {
+    for (std::size_t At; (At = Text.find(Token)) != std::string::npos;)
+      Text.replace(At, Token.size(), Value);
+  }
+  return Text;
+}
+
+fs::path CasesDir() { return fs::path(VELLARY_SOURCE_DIR) / "tests" / "e2e" / "cases"; }
+fs::path FixturesDir() { return fs::path(VELLARY_SOURCE_DIR) / "tests" / "e2e" / "fixtures"; }
+
+void RunCase(const TCase& Case) {
+  TScratchDir Dir;
+  for (const auto& Entry : fs::directory_iterator(FixturesDir()))
+    fs::copy(Entry.path(), Dir / Entry.path().filename().string());
+  for (const TSection& S : Case.Sections)
+    if (S.Kind == "input")
+      WriteFile(Dir / S.Name, S.Text);
+
+  TRunOptions Options;
+  Options.WorkDir = Dir.Path();
+  if (!Case.Stdin.empty())
+    Options.StdinPath = (Dir / Case.Stdin).string();
+  const TRunResult R = RunProgram(Case.Args, Options);
+
+  std::string ExpectedOut, ExpectedErr;
+  for (const TSection& S : Case.Sections) {
+    if (S.Kind == "stdout")
+      ExpectedOut = ExpandTokens(S.Text);
+    else if (S.Kind == "stderr")
+      ExpectedErr = ExpandTokens(S.Text);
+    else if (S.Kind == "file")
+      EXPECT_EQ(NormalizeBuildFacts(ReadFile(Dir / S.Name)), S.Text) << "file " << S.Name;
+    else if (S.Kind == "absent")
+      EXPECT_FALSE(fs::exists(Dir / S.Name)) << "file " << S.Name;
+  }
+  EXPECT_EQ(R.ExitCode, Case.Code);
+  EXPECT_EQ(NormalizeBuildFacts(R.Out), ExpectedOut);
+  EXPECT_EQ(NormalizeBuildFacts(R.Err), ExpectedErr);
+}
+
+std::vector<fs::path> CaseFiles() {
+  std::vector<fs::path> Files;
+  for (const auto& Entry : fs::directory_iterator(CasesDir()))
+    if (Entry.path().extension() == ".case")
+      Files.push_back(Entry.path());
+  std::sort(Files.begin(), Files.end());
+  return Files;
+}
+
+}  // namespace
+
+class GoldenCase : public ::testing::TestWithParam<fs::path> {};
+
+TEST_P(GoldenCase, MatchesExpectedBytes) {
+  const TCase Case = ParseCase(GetParam());
+  RunCase(Case);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenCase, ::testing::ValuesIn(CaseFiles()),
+                         [](const ::testing::TestParamInfo<fs::path>& Info) {
+                           std::string Name = Info.param.stem().string();
+                           std::replace_if(
+                               Name.begin(), Name.end(),
+                               [](char C) { return !std::isalnum(static_cast<unsigned char>(C)); },
+                               '_');
+                           return Name;
+                         });

@@ -1,0 +1,178 @@
+// POSIX process runner for the end-to-end tests.
+#include "e2e/harness.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace vellary::e2e {
+
+std::string ProgramPath() {
+  const char* Bin = std::getenv("VELLARY_BIN");
+  return Bin != nullptr ? Bin : "vellary";
+}
+
+bool UnderRunner() {
+  const char* Runner = std::getenv("VELLARY_RUNNER");
+  return Runner != nullptr && *Runner != '\0';
+}
+
+static void Drain(int Fd, std::string& Into, bool& Open) {
+  char Buffer[65536];
+  ssize_t Got = read(Fd, Buffer, sizeof Buffer);
+  if (Got > 0)
+    Into.append(Buffer, static_cast<std::size_t>(Got));
+  else if (Got == 0 || (errno != EINTR && errno != EAGAIN))
+    Open = false;
+}
+
+static void RedirectChild(const TRunOptions& Options, int OutPipe, int ErrPipe) {
+  int In = open(Options.StdinPath.c_str(), O_RDONLY);
+  if (In >= 0)
+    dup2(In, 0);
+  if (!Options.StdoutPath.empty()) {
+    int Out = open(Options.StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(Out, 1);
+  } else {
+    dup2(OutPipe, 1);
+  }
+  if (!Options.StderrPath.empty()) {
+    int Err = open(Options.StderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(Err, 2);
+  } else {
+    dup2(ErrPipe, 2);
+  }
+}
+
+TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& Options) {
+  std::vector<std::string> Argv;
+  if (const char* Runner = std::getenv("VELLARY_RUNNER"); Runner != nullptr && *Runner != '\0')
+    Argv.emplace_back(Runner);
+  Argv.push_back(ProgramPath());
+  Argv.insert(Argv.end(), Args.begin(), Args.end());
+  std::vector<char*> CArgv;
+  for (std::string& A : Argv)
+    CArgv.push_back(A.data());
+  CArgv.push_back(nullptr);
+
+  std::vector<std::string> Env;
+  for (char** E = environ; *E != nullptr; ++E)
+    Env.emplace_back(*E);
+  Env.insert(Env.end(), Options.ExtraEnv.begin(), Options.ExtraEnv.end());
+  std::vector<char*> CEnv;
+  for (std::string& E : Env)
+    CEnv.push_back(E.data());
+  CEnv.push_back(nullptr);
+
+  int OutPipe[2], ErrPipe[2];
+  if (pipe2(OutPipe, O_CLOEXEC) != 0 || pipe2(ErrPipe, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe failed");
+  pid_t Pid = fork();
+  if (Pid == 0) {
+    setsid();  // no controlling terminal: the run is as unattended as CI
+    if (!Options.WorkDir.empty() && chdir(Options.WorkDir.c_str()) != 0)
+      _exit(126);
+    RedirectChild(Options, OutPipe[1], ErrPipe[1]);
+    signal(SIGPIPE, SIG_DFL);
+    execvpe(CArgv[0], CArgv.data(), CEnv.data());
+    _exit(127);
+  }
+  close(OutPipe[1]);
+  close(ErrPipe[1]);
+
+  TRunResult Result;
+  bool OutOpen = true, ErrOpen = true;
+  const auto Deadline = std::chrono::steady_clock::now() + Options.Timeout;
+  while (OutOpen || ErrOpen) {
+    pollfd Fds[2] = {{OutPipe[0], POLLIN, 0}, {ErrPipe[0], POLLIN, 0}};
+    int Ready = poll(Fds, 2, 200);
+    if (Ready > 0) {
+      if (OutOpen && (Fds[0].revents & (POLLIN | POLLHUP)))
+        Drain(OutPipe[0], Result.Out, OutOpen);
+      if (ErrOpen && (Fds[1].revents & (POLLIN | POLLHUP)))
+        Drain(ErrPipe[0], Result.Err, ErrOpen);
+    }
+    if (std::chrono::steady_clock::now() > Deadline) {
+      kill(Pid, SIGKILL);
+      break;
+    }
+  }
+  close(OutPipe[0]);
+  close(ErrPipe[0]);
+  int Status = 0;
+  while (waitpid(Pid, &Status, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(Status))
+    Result.ExitCode = WEXITSTATUS(Status);
+  else if (WIFSIGNALED(Status))
+    Result.Signal = WTERMSIG(Status);
+  return Result;
+}
+
+TScratchDir::TScratchDir() {
+  std::random_device Seed;
+  std::mt19937_64 Gen(Seed());
+  const auto Base = std::filesystem::temp_directory_path();
+  for (;;) {
+    Dir = Base / ("vellary-e2e-" + std::to_string(Gen()));
+    if (std::filesystem::create_directory(Dir))
+      break;
+  }
+}
+
+TScratchDir::~TScratchDir() {
+  std::error_code Ignored;
+  // Tests may leave read-only folders behind; make them removable first.
+  for (auto It = std::filesystem::recursive_directory_iterator(Dir, Ignored);
+       It != std::filesystem::recursive_directory_iterator(); It.increment(Ignored))
+    std::filesystem::permissions(It->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, Ignored);
+  std::filesystem::remove_all(Dir, Ignored);
+}
+
+void WriteFile(const std::filesystem::path& Path, const std::string& Bytes) {
+  std::ofstream F(Path, std::ios::binary | std::ios::trunc);
+  F.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+}
+
+std::string ReadFile(const std::filesystem::path& Path) {
+  std::ifstream F(Path, std::ios::binary);
+  std::ostringstream S;
+  S << F.rdbuf();
+  return S.str();
+}
+
+std::string Crlf(const std::string& Text) {
+  std::string Result;
+  Result.reserve(Text.size() + Text.size() / 16);
+  for (char C : Text) {
+    if (C == '\n')
+      Result += '\r';
+    Result += C;
+  }
+  return Result;
+}
+
+std::string NormalizeBuildFacts(const std::string& Text) {
+  static const std::regex BannerDate(R"(\(\d\d [^ ]+ \d{4}\) - )");
+  static const std::regex BuildLine(R"( was compiled on \d\d [^ ]+ \d{4} @ \d\d:00:00 using [^\r\n]*)");
+  static const std::regex SampleStamp(R"(autogenerated on \d\d [^ ]+ \d{4} @ \d\d:\d\d:\d\d)");
+  std::string Result = std::regex_replace(Text, BannerDate, "(@DATE@) - ");
+  Result = std::regex_replace(Result, BuildLine, " was compiled on @BUILDTIME@ using @TOOLCHAIN@");
+  return std::regex_replace(Result, SampleStamp, "autogenerated on @NOW@");
+}
+
+}  // namespace vellary::e2e
