@@ -1,0 +1,38 @@
+// Replacement pairs and search lists on arbitrary bytes: the prepared
+// (fast) search must agree with the plain one, and a pair whose search text
+// does not occur must leave the line unchanged.
+#include "engine/replace_table.h"
+#include "engine/search_match.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace vellary;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
+  FuzzedDataProvider In(Data, Size);
+  engine::TMatchOptions Options;
+  Options.CaseSensitive = In.ConsumeBool();
+  Options.Extended = In.ConsumeBool();
+  const char Delimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
+  const std::string List = In.ConsumeRandomLengthString(64);
+  const std::string Search = In.ConsumeRandomLengthString(16);
+  const std::string Replace = In.ConsumeRandomLengthString(16);
+  const std::string Line = In.ConsumeRemainingBytesAsString();
+
+  const engine::TPreparedSearchList Prepared(List, Delimiter, Options);
+  if (Prepared.Matches(Line) != engine::LineMatchesList(Line, List, Delimiter, Options))
+    std::abort();
+
+  if (Search.empty())
+    return 0;
+  std::string Out;
+  engine::ApplyReplacement(Line, Search, Replace, true, false, Options.Upper, Out);
+  if (Line.find(Search) == std::string::npos && Out != Line)
+    std::abort();
+  engine::ApplyReplacement(Line, Search, Replace, Options.CaseSensitive, Options.Extended,
+                           Options.Upper, Out);
+  return 0;
+}
