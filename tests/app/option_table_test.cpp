@@ -1,0 +1,215 @@
+// The option table over whole command lines: what each registration takes,
+// the validation verdict, and the settings derived before processing.
+#include "app/option_table.h"
+
+#include "core/param_validation.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellary::app {
+namespace {
+
+using core::psInputFile;
+using core::psParam;
+using core::psUnmarked;
+using core::psValue;
+
+struct TParsedLine {
+  core::TCoreState Core;
+  TRunSettings Settings;
+};
+
+// Registers the options over Args and validates, as the run sequence does.
+std::unique_ptr<TParsedLine> Parse(const std::vector<std::string>& Args) {
+  auto Line = std::make_unique<TParsedLine>();
+  core::TParamState& P = Line->Core.Params;
+  core::InitParamState(P, Args);
+  RegisterOptions(Line->Core, Line->Settings);
+  core::ValidateParamSyntax(P, P.CustomSyntaxStats, P.ParamStatus, P.RegisteredParamNames, true,
+                            -1, -1);
+  return Line;
+}
+
+TEST(RegisterOptions, WorkedExampleStatistics) {
+  const auto L = Parse({"report.txt", "-o", "out.txt", "--la=Done", "-x", "extra"});
+  const core::TParamStatisticsRec& S = L->Core.Params.CustomSyntaxStats;
+  EXPECT_EQ(L->Settings.InputFileName, "report.txt");
+  EXPECT_EQ(L->Settings.OutputFileName, "out.txt");
+  EXPECT_EQ(L->Settings.LineAfterList, "Done");
+  EXPECT_TRUE(L->Settings.ExtendedRec.Found);
+  EXPECT_EQ(S.FoundList, "-o -x ");
+  EXPECT_EQ(S.ValueList, "out.txt ");
+  EXPECT_EQ(S.AttachedList, "--la=Done ");
+  EXPECT_EQ(S.InputFileList, "report.txt ");
+  EXPECT_EQ(S.InvalidList, "extra ");
+  EXPECT_EQ(S.InvalidCount, 1);
+  EXPECT_EQ(S.OptionsFound, "-o -x ");
+  EXPECT_FALSE(S.Ok);
+}
+
+TEST(RegisterOptions, InputFileAloneIsNotOkButNeitherInvalidNorIncomplete) {
+  const auto L = Parse({"file.txt"});
+  const core::TParamStatisticsRec& S = L->Core.Params.CustomSyntaxStats;
+  EXPECT_EQ(S.InputFileCount, 1);
+  EXPECT_EQ(S.InvalidCount, 0);
+  EXPECT_EQ(S.IncompleteCount, 0);
+  EXPECT_FALSE(S.Ok);
+  EXPECT_EQ(L->Core.Params.StandaloneParams,
+            "-H --HELP -? --H2 --HELP2 --?? --VERSION-ONLY --BUILD-ONLY --INFO");
+  EXPECT_TRUE(L->Core.Params.DefaultSyntaxStats.Validated);
+}
+
+// A verdict and the marking of every argument, for lines whose meaning
+// depends on the order of the registrations.
+TEST(RegisterOptions, ArgumentMarkingsAndVerdicts) {
+  struct Case {
+    std::vector<std::string> Args;
+    std::vector<core::TParamStatus> Marks;
+    std::uint16_t Invalid;
+    std::uint16_t Incomplete;
+    bool Ok;
+  };
+  const Case Cases[] = {
+      // -r is registered before -o, so it takes "-o" as its value.
+      {{"f.txt", "-r", "-o", "x"}, {psInputFile, psParam, psParam, psValue}, 0, 0, true},
+      {{"f.txt", "--ms", "--ss"}, {psInputFile, psParam, psParam}, 0, 0, true},
+      {{"f.txt", "--ms", "", "--ss"}, {psInputFile, psParam, psValue, psParam}, 0, 0, true},
+      {{"f.txt", "-b", "-b"}, {psInputFile, psParam, psUnmarked}, 1, 0, false},
+      {{"f.txt", "-f"}, {psInputFile, core::psIncomplete}, 0, 1, false},
+      {{"f.txt", "-f", ""}, {psInputFile, core::psIncomplete, psUnmarked}, 1, 1, false},
+      {{"f.txt", "--audible-error", "x"}, {psInputFile, psParam, psValue}, 0, 0, true},
+      {{"f.txt", "-help"}, {psInputFile, psUnmarked}, 1, 0, false},
+      {{"f.txt", "--h"}, {psInputFile, psUnmarked}, 1, 0, false},
+      {{"f.txt", "?"}, {psInputFile, psUnmarked}, 1, 0, false},
+      // An option written first is both the input file and a parameter.
+      {{"-b"}, {psParam}, 0, 0, true},
+  };
+  for (const Case& C : Cases) {
+    std::string Trace;
+    for (const std::string& A : C.Args) Trace += "[" + A + "]";
+    SCOPED_TRACE(Trace);
+    const auto L = Parse(C.Args);
+    const auto& Status = L->Core.Params.ParamStatus;
+    ASSERT_EQ(Status.size(), C.Marks.size());
+    for (std::size_t I = 0; I < Status.size(); ++I) {
+      EXPECT_EQ(Status[I].Status, C.Marks[I]) << "argument " << I;
+    }
+    const core::TParamStatisticsRec& S = L->Core.Params.CustomSyntaxStats;
+    EXPECT_EQ(S.InvalidCount, C.Invalid);
+    EXPECT_EQ(S.IncompleteCount, C.Incomplete);
+    EXPECT_EQ(S.Ok, C.Ok);
+  }
+}
+
+TEST(RegisterOptions, OrderDecidesValuesOfFollowingOptions) {
+  {
+    const auto L = Parse({"f.txt", "-r", "-o", "x"});
+    EXPECT_EQ(L->Settings.ReplaceFileName, "-o");
+    EXPECT_EQ(L->Settings.OutputFileName, "x");
+  }
+  {
+    const auto L = Parse({"f.txt", "--ms", "--ss"});
+    EXPECT_EQ(L->Settings.SampleFileName, "--ss");
+    EXPECT_TRUE(L->Settings.ShowSampleRec.Found);
+    EXPECT_FALSE(L->Settings.SampleWithoutMake);
+  }
+  {
+    const auto L = Parse({"f.txt", "--ms", "", "--ss"});
+    EXPECT_EQ(L->Settings.SampleFileName, "");
+    EXPECT_TRUE(L->Settings.MakeSampleRec.Found);
+    EXPECT_FALSE(L->Settings.SampleWithoutMake);
+  }
+  {
+    const auto L = Parse({"f.txt", "--ss"});
+    EXPECT_TRUE(L->Settings.SampleWithoutMake);
+  }
+}
+
+TEST(RegisterOptions, HelpSynonymsAlsoSetVerbose) {
+  for (const char* Arg : {"--??", "--h2", "/HELP2"}) {
+    SCOPED_TRACE(Arg);
+    const auto L = Parse({Arg});
+    EXPECT_TRUE(L->Core.HelpRec.Found);
+    EXPECT_TRUE(L->Core.VerboseRec.Found);
+  }
+  const auto L = Parse({"-h"});
+  EXPECT_TRUE(L->Core.HelpRec.Found);
+  EXPECT_FALSE(L->Core.VerboseRec.Found);
+}
+
+TEST(RegisterOptions, DebugModeTurnsOnBothErrorFeedbacks) {
+  {
+    const auto L = Parse({"--debug-mode"});
+    EXPECT_EQ(L->Settings.InputFileName, "--debug-mode");
+    EXPECT_TRUE(L->Core.DebugModeRec.Found);
+    EXPECT_TRUE(L->Core.AudibleError);
+    EXPECT_TRUE(L->Core.ErrorDelay);
+  }
+  {
+    const auto L = Parse({"f.txt", "--error-delay"});
+    EXPECT_TRUE(L->Core.ErrorDelay);
+    EXPECT_FALSE(L->Core.AudibleError);
+  }
+}
+
+TEST(DeriveRunSettings, DelimitersLinesAndCounts) {
+  struct Case {
+    std::vector<std::string> Args;
+    char Search;
+    char Replace;
+    std::string Separator;
+    std::string Divider;
+    std::int32_t Newlines;
+    std::int32_t Dividers;
+  };
+  const std::string Dash80(80, '-');
+  const std::string Equal80(80, '=');
+  const Case Cases[] = {
+      {{"f", "-t"}, ';', ';', Dash80, Equal80, 1, 1},
+      {{"f", "-d", "|"}, '|', '|', Dash80, Equal80, 1, 1},
+      {{"f", "-d", "|:"}, '|', ':', Dash80, Equal80, 1, 1},
+      {{"f", "-d", "abc"}, 'a', 'b', Dash80, Equal80, 1, 1},
+      {{"f", "-d", ""}, ';', ';', Dash80, Equal80, 1, 1},
+      {{"f", "-c", "*", "-l", "10"}, ';', ';', "**********", "==========", 1, 1},
+      {{"f", "-c", "ab", "-l", "3"}, ';', ';', "aaa", "===", 1, 1},
+      {{"f", "-c", "", "-l", "3"}, ';', ';', "---", "===", 1, 1},
+      {{"f", "--lc", "#", "-l", "2"}, ';', ';', "--", "##", 1, 1},
+      {{"f", "--lc"}, ';', ';', Dash80, Equal80, 1, 1},
+      {{"f", "-l", "0"}, ';', ';', "-", "=", 1, 1},
+      {{"f", "-l", "5000"}, ';', ';', std::string(4096, '-'), std::string(4096, '='), 1, 1},
+      {{"f", "-l", "abc"}, ';', ';', Dash80, Equal80, 1, 1},
+      {{"f", "--dl", "--nl"}, ';', ';', Dash80, Equal80, 1, 1},
+      {{"f", "--nl", "20", "--dl", "3"}, ';', ';', Dash80, Equal80, 8, 3},
+  };
+  for (const Case& C : Cases) {
+    std::string Trace;
+    for (const std::string& A : C.Args) Trace += "[" + A + "]";
+    SCOPED_TRACE(Trace);
+    const auto L = Parse(C.Args);
+    DeriveRunSettings(L->Settings);
+    const TRunSettings& R = L->Settings;
+    EXPECT_EQ(R.SearchDelimiter, C.Search);
+    EXPECT_EQ(R.ReplaceDelimiter, C.Replace);
+    EXPECT_EQ(R.SeparatorLine, C.Separator);
+    EXPECT_EQ(R.DividerLine, C.Divider);
+    EXPECT_EQ(R.NewlineCount, C.Newlines);
+    EXPECT_EQ(R.DividerCount, C.Dividers);
+    EXPECT_EQ(R.PlusSpaceText, "");
+  }
+}
+
+TEST(DeriveRunSettings, PlusSpaceAndDefaultLineLengthWithoutRegistration) {
+  TRunSettings R;
+  R.PlusSpaceRec.Found = true;
+  DeriveRunSettings(R);
+  EXPECT_EQ(R.PlusSpaceText, " ");
+  EXPECT_EQ(R.LineLength, 80);
+  EXPECT_EQ(R.SeparatorLine, std::string(80, '-'));
+}
+
+}  // namespace
+}  // namespace vellary::app
