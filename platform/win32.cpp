@@ -1,0 +1,451 @@
+// Win32 implementation of the OS layer: ANSI (-A) entry points throughout,
+// since every text the program handles is a byte string in the ANSI code page.
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX  // libstdc++ for mingw defines it already
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <limits>
+
+namespace vellary::platform {
+
+// ---- Helpers ---------------------------------------------------------------
+
+// Exit code when standard output's reader has gone: 128 + SIGPIPE, what a
+// POSIX shell reports for a tool that died writing to a closed pipe.
+static constexpr UINT ClosedPipeExitCode = 141;
+
+// ReadFile and WriteFile take a DWORD count; larger requests go in pieces.
+static constexpr std::size_t MaxTransfer = std::size_t{1} << 30;
+
+static HANDLE ToWin(TNativeHandle Handle) {
+  return reinterpret_cast<HANDLE>(Handle);
+}
+
+static TNativeHandle FromWin(HANDLE Handle) {
+  // A process started without standard handles gets NULL, not INVALID_HANDLE_VALUE.
+  if (Handle == nullptr || Handle == INVALID_HANDLE_VALUE)
+    return InvalidHandle;
+  return reinterpret_cast<TNativeHandle>(Handle);
+}
+
+// The program's error code for a Win32 error number.
+static int MapError(DWORD Error) {
+  switch (Error) {
+  case ERROR_SUCCESS:
+    // A failure must never read as success.
+    return ERROR_GEN_FAILURE + 131;
+  case ERROR_INVALID_NAME:
+  case ERROR_FILENAME_EXCED_RANGE:
+    return 3;
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_DIR_NOT_EMPTY:
+  case ERROR_FILE_EXISTS:
+  case ERROR_ALREADY_EXISTS:
+    return 5;
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL:
+    return 101;
+  default:
+    break;
+  }
+  if (Error >= ERROR_WRITE_PROTECT && Error <= ERROR_GEN_FAILURE)
+    return static_cast<int>(Error) + 131;
+  // Facility-coded values (HRESULT style) carry the Win32 number in the low word.
+  if (Error > static_cast<DWORD>(std::numeric_limits<int>::max()))
+    return MapError(Error & 0xFFFFu);
+  return static_cast<int>(Error);
+}
+
+static int LastError() {
+  return MapError(GetLastError());
+}
+
+// ---- Process ---------------------------------------------------------------
+
+static void SetBinary(std::FILE* Stream) {
+  // Without a console or redirection the CRT stream has no descriptor.
+  int Descriptor = _fileno(Stream);
+  if (Descriptor >= 0)
+    (void)_setmode(Descriptor, _O_BINARY);
+}
+
+void InitProcess() {
+  // Records carry their own CR LF and byte 26 is data, so no CRT text mode
+  // may touch them (only the out-of-memory message goes through the CRT).
+  SetBinary(stdin);
+  SetBinary(stdout);
+  SetBinary(stderr);
+  // An empty drive or a missing network share must come back as an error
+  // number, not as a modal dialog box in front of a console tool.
+  UINT Mode = SetErrorMode(0);
+  SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
+  std::vector<std::string> Args;
+  for (int I = 1; I < Argc; ++I)
+    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
+  return Args;
+}
+
+std::string RawCommandLine(int, char**) {
+  const char* Line = GetCommandLineA();
+  return Line != nullptr ? std::string(Line) : std::string();
+}
+
+std::string ExecutablePath(const char* Argv0) {
+  // Long paths can exceed MAX_PATH; a full buffer means the path was cut.
+  for (DWORD Size = MAX_PATH; Size <= 65536; Size *= 2) {
+    std::string Path(Size, '\0');
+    DWORD Length = GetModuleFileNameA(nullptr, Path.data(), Size);
+    if (Length == 0)
+      break;
+    if (Length < Size) {
+      Path.resize(Length);
+      return Path;
+    }
+  }
+  std::string Name = Argv0 != nullptr ? Argv0 : "";
+  char Full[MAX_PATH];
+  DWORD Length = GetFullPathNameA(Name.c_str(), MAX_PATH, Full, nullptr);
+  if (Length > 0 && Length < MAX_PATH)
+    return std::string(Full, Length);
+  return Name;
+}
+
+std::string ArchitectureSuffix() {
+#if defined(_M_X64) || defined(_M_AMD64) || defined(__x86_64__) || defined(__amd64__)
+  return " x64";
+#elif defined(_M_ARM64) || defined(__aarch64__)
+  return " arm64";
+#elif defined(_M_IX86) || defined(__i386__)
+  return " x86";
+#elif defined(_M_ARM) || defined(__arm__)
+  return " arm";
+#else
+  return "";
+#endif
+}
+
+std::string ToolchainText() {
+#if defined(__clang__)
+  return " using Clang " + std::to_string(__clang_major__) + "." + std::to_string(__clang_minor__) +
+         "." + std::to_string(__clang_patchlevel__);
+#elif defined(__GNUC__)
+  return " using GCC " + std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "." +
+         std::to_string(__GNUC_PATCHLEVEL__);
+#elif defined(_MSC_VER)
+  return " using MSVC " + std::to_string(_MSC_VER);
+#else
+  return "";
+#endif
+}
+
+// ---- Text ------------------------------------------------------------------
+
+TCodePage AnsiCodePage() {
+  return GetACP();
+}
+
+TCodePage ConsoleOutputCodePage() {
+  // 0 means the process has no console; the OEM code page is what a console
+  // opened later, or a program reading the redirected output, would assume.
+  UINT CodePage = GetConsoleOutputCP();
+  return CodePage != 0 ? CodePage : GetOEMCP();
+}
+
+// Most records are short: convert through a stack buffer so that the output
+// path allocates nothing per line.
+static constexpr int StackWideChars = 2048;
+
+// Converts Text from one code page to another into Out, through UTF-16;
+// false when either step fails.
+static bool TryConvert(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  if (Text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    return false;
+  const int Bytes = static_cast<int>(Text.size());
+  // Undecodable input (a stray lead byte in a double-byte page) fails the
+  // conversion, so the bytes go out unchanged rather than as replacement marks.
+  // A few stateful code pages refuse that flag and are decoded without it.
+  DWORD Flags = MB_ERR_INVALID_CHARS;
+  int Wide = MultiByteToWideChar(From, Flags, Text.data(), Bytes, nullptr, 0);
+  if (Wide <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    Flags = 0;
+    Wide = MultiByteToWideChar(From, Flags, Text.data(), Bytes, nullptr, 0);
+  }
+  if (Wide <= 0)
+    return false;
+  wchar_t Stack[StackWideChars];
+  std::wstring Heap;
+  wchar_t* WideText = Stack;
+  if (Wide > StackWideChars) {
+    Heap.resize(static_cast<std::size_t>(Wide));
+    WideText = Heap.data();
+  }
+  if (MultiByteToWideChar(From, Flags, Text.data(), Bytes, WideText, Wide) != Wide)
+    return false;
+  const int Needed = WideCharToMultiByte(To, 0, WideText, Wide, nullptr, 0, nullptr, nullptr);
+  if (Needed <= 0)
+    return false;
+  Out.resize(static_cast<std::size_t>(Needed));
+  return WideCharToMultiByte(To, 0, WideText, Wide, Out.data(), Needed, nullptr, nullptr) == Needed;
+}
+
+void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  if (From == To || Text.empty() || !TryConvert(Text, From, To, Out))
+    Out.assign(Text);
+}
+
+TUpperTable BuildUpperTable() {
+  TUpperTable Upper{};
+  // One byte at a time: in a double-byte ANSI code page a run of all 256
+  // bytes would pair up into double-byte characters and fold as those.
+  for (std::size_t Byte = 0; Byte < Upper.size(); ++Byte) {
+    char Char = static_cast<char>(Byte);
+    if (Byte != 0)
+      (void)CharUpperBuffA(&Char, 1);
+    Upper[Byte] = static_cast<unsigned char>(Char);
+  }
+  return Upper;
+}
+
+std::string MonthAbbreviation(int Month) {
+  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  if (Month < 1 || Month > 12)
+    return std::string();
+  char Name[80];
+  const LCTYPE Type = LOCALE_SABBREVMONTHNAME1 + static_cast<LCTYPE>(Month - 1);
+  int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, Type, Name, static_cast<int>(sizeof Name));
+  if (Length <= 1)
+    return English[Month - 1];
+  return std::string(Name, static_cast<std::size_t>(Length - 1));
+}
+
+TLocalDateTime LocalNow() {
+  SYSTEMTIME Now;
+  GetLocalTime(&Now);
+  return TLocalDateTime{.Year = Now.wYear,
+                        .Month = Now.wMonth,
+                        .Day = Now.wDay,
+                        .Hour = Now.wHour,
+                        .Minute = Now.wMinute,
+                        .Second = Now.wSecond};
+}
+
+// ---- Files -----------------------------------------------------------------
+
+static bool HasWildcard(const std::string& Name) {
+  return Name.find_first_of("*?") != std::string::npos;
+}
+
+bool FileExistsAt(const std::string& Name) {
+  DWORD Attributes = GetFileAttributesA(Name.c_str());
+  if (Attributes != INVALID_FILE_ATTRIBUTES)
+    return (Attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  // A file held open without sharing (a live page file, a locked database)
+  // still exists; its directory entry tells what it is, and opening it then
+  // reports the sharing violation instead of "not found".
+  if (GetLastError() != ERROR_SHARING_VIOLATION || HasWildcard(Name))
+    return false;
+  WIN32_FIND_DATAA Found;
+  HANDLE Search = FindFirstFileA(Name.c_str(), &Found);
+  if (Search == INVALID_HANDLE_VALUE)
+    return false;
+  FindClose(Search);
+  return (Found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Volume serial number and file index of a disk file; false for anything
+// else (folders, devices, pipes, names that do not exist).
+static bool DiskFileIdentity(const std::string& Name, BY_HANDLE_FILE_INFORMATION& Info) {
+  HANDLE File = CreateFileA(Name.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (File == INVALID_HANDLE_VALUE)
+    return false;
+  bool Ok = GetFileType(File) == FILE_TYPE_DISK && GetFileInformationByHandle(File, &Info) &&
+            (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  ::CloseHandle(File);
+  return Ok;
+}
+
+bool SameRegularFile(const std::string& A, const std::string& B) {
+  BY_HANDLE_FILE_INFORMATION InfoA{}, InfoB{};
+  if (!DiskFileIdentity(A, InfoA) || !DiskFileIdentity(B, InfoB))
+    return false;
+  return InfoA.dwVolumeSerialNumber == InfoB.dwVolumeSerialNumber &&
+         InfoA.nFileIndexHigh == InfoB.nFileIndexHigh && InfoA.nFileIndexLow == InfoB.nFileIndexLow;
+}
+
+int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
+  HANDLE File = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (File == INVALID_HANDLE_VALUE) {
+    Handle = InvalidHandle;
+    return LastError();
+  }
+  Handle = reinterpret_cast<TNativeHandle>(File);
+  return 0;
+}
+
+int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
+  HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (File == INVALID_HANDLE_VALUE) {
+    Handle = InvalidHandle;
+    return LastError();
+  }
+  Handle = reinterpret_cast<TNativeHandle>(File);
+  return 0;
+}
+
+int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got) {
+  Got = 0;
+  DWORD Read = 0;
+  const DWORD Wanted = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
+  if (ReadFile(ToWin(Handle), Buffer, Wanted, &Read, nullptr)) {
+    Got = Read;
+    return 0;
+  }
+  DWORD Error = GetLastError();
+  // A pipe whose writer has finished reports its end this way.
+  if (Error == ERROR_BROKEN_PIPE || Error == ERROR_HANDLE_EOF)
+    return 0;
+  return MapError(Error);
+}
+
+// Windows reports a pipe without a reader as ERROR_NO_DATA (anonymous pipe)
+// or ERROR_BROKEN_PIPE; a named pipe whose server went away, and Wine for
+// any pipe, as ERROR_PIPE_NOT_CONNECTED.
+static bool IsClosedPipeError(DWORD Error) {
+  return Error == ERROR_NO_DATA || Error == ERROR_BROKEN_PIPE || Error == ERROR_PIPE_NOT_CONNECTED;
+}
+
+static bool IsStandardOutput(HANDLE Handle) {
+  HANDLE Out = GetStdHandle(STD_OUTPUT_HANDLE);
+  return Out != nullptr && Out != INVALID_HANDLE_VALUE && Out == Handle;
+}
+
+int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
+  HANDLE File = ToWin(Handle);
+  while (Size > 0) {
+    DWORD Written = 0;
+    const DWORD Chunk = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
+    if (!WriteFile(File, Data, Chunk, &Written, nullptr)) {
+      DWORD Error = GetLastError();
+      // The reader of standard output has gone (a pager that quit, "| head"):
+      // end at once and quietly, with nothing more written anywhere.
+      if (IsClosedPipeError(Error) && IsStandardOutput(File))
+        ExitProcess(ClosedPipeExitCode);
+      return MapError(Error);
+    }
+    // Success with nothing written would loop for ever; a full medium is the
+    // one plausible cause.
+    if (Written == 0)
+      return MapError(ERROR_DISK_FULL);
+    Data += Written;
+    Size -= Written;
+  }
+  return 0;
+}
+
+int CloseHandle(TNativeHandle Handle) {
+  if (Handle == InvalidHandle)
+    return MapError(ERROR_INVALID_HANDLE);
+  return ::CloseHandle(ToWin(Handle)) ? 0 : LastError();
+}
+
+TNativeHandle StandardOutput() {
+  return FromWin(GetStdHandle(STD_OUTPUT_HANDLE));
+}
+
+TNativeHandle StandardError() {
+  return FromWin(GetStdHandle(STD_ERROR_HANDLE));
+}
+
+bool IsTerminal(TNativeHandle Handle) {
+  DWORD Mode = 0;
+  return Handle != InvalidHandle && GetConsoleMode(ToWin(Handle), &Mode) != 0;
+}
+
+// ---- Console keyboard, sleep, alert ----------------------------------------
+
+// The console input handle between OpenKeyboard and CloseKeyboard. The
+// interface keeps no keyboard object, so the one open keyboard lives here.
+static HANDLE Keyboard = INVALID_HANDLE_VALUE;
+
+static bool IsKeyPress(const INPUT_RECORD& Record) {
+  return Record.EventType == KEY_EVENT && Record.Event.KeyEvent.bKeyDown;
+}
+
+bool OpenKeyboard() {
+  CloseKeyboard();
+  HANDLE Input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (Input == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD Mode = 0;
+  if (!GetConsoleMode(Input, &Mode)) {
+    ::CloseHandle(Input);
+    return false;
+  }
+  FlushConsoleInputBuffer(Input);
+  Keyboard = Input;
+  return true;
+}
+
+bool KeyWaiting() {
+  if (Keyboard == INVALID_HANDLE_VALUE)
+    return false;
+  INPUT_RECORD Records[64];
+  // Mouse, focus, menu and resize events, and key releases (the Enter that
+  // started the program is released after the buffer was emptied), are read
+  // away from the front so they can never hide a key press behind them.
+  // Bounded: a stream of mouse movement cannot keep the poll from returning.
+  for (int Round = 0; Round < 16; ++Round) {
+    DWORD Count = 0;
+    if (!PeekConsoleInputA(Keyboard, Records, 64, &Count) || Count == 0)
+      return false;
+    DWORD Leading = 0;
+    while (Leading < Count && !IsKeyPress(Records[Leading]))
+      ++Leading;
+    if (Leading > 0) {
+      DWORD Discarded = 0;
+      if (!ReadConsoleInputA(Keyboard, Records, Leading, &Discarded) || Discarded == 0)
+        return false;
+    }
+    if (Leading < Count)
+      return true;
+  }
+  return false;
+}
+
+void CloseKeyboard() {
+  if (Keyboard == INVALID_HANDLE_VALUE)
+    return;
+  // The key that ended the pause must not reach the shell afterwards.
+  FlushConsoleInputBuffer(Keyboard);
+  ::CloseHandle(Keyboard);
+  Keyboard = INVALID_HANDLE_VALUE;
+}
+
+void SleepMilliseconds(unsigned Milliseconds) {
+  Sleep(Milliseconds);
+}
+
+void SoundAlert() {
+  MessageBeep(MB_OK);
+}
+
+}  // namespace vellary::platform
