@@ -6,6 +6,8 @@
 // code (the numbers of the file error table: 2 file not found, 3 invalid
 // filename, 4 too many open files, 5 access denied, 6 invalid handle,
 // 101 disk full, 150/162 device errors, otherwise the OS number). 0 is success.
+// On POSIX an errno with no code of its own that equals one of the fixed-text
+// codes (ENXIO 6, ECONNRESET 104, ...) is reported as 162, a device error.
 #pragma once
 
 #include <array>
@@ -49,14 +51,18 @@ std::string ToolchainText();
 // ---- Text ----------------------------------------------------------------
 
 // Code page identifiers. Utf8 is 65001 everywhere; on POSIX LocaleCharset
-// stands for the single-byte charset of the user's locale.
+// stands for the single-byte charset of the user's locale. Windows returns
+// its own code page numbers and never LocaleCharset.
 using TCodePage = unsigned;
 inline constexpr TCodePage CpUtf8 = 65001;
 inline constexpr TCodePage CpLocaleCharset = 1;
 
-// The code page that input text and option values are taken to be in.
+// The code page that input text and option values are taken to be in. On
+// POSIX the charset of the user's locale: Utf8 when it is UTF-8 or ASCII
+// (the C locale), so bytes pass unchanged, otherwise LocaleCharset.
 TCodePage AnsiCodePage();
-// The code page of standard output and standard error.
+// The code page of standard output and standard error (on POSIX the same as
+// AnsiCodePage: the terminal speaks the locale's charset).
 TCodePage ConsoleOutputCodePage();
 // Converts Text from one code page to another into Out (replacing Out's
 // content). Bytes that cannot be converted are passed on unchanged.
@@ -64,11 +70,13 @@ void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::s
 
 // The system's single-byte upper-casing, as a table: Upper[b] is the upper
 // case of byte b in the ANSI code page. Built once; never called per byte.
+// In a multibyte locale (UTF-8) only a..z change; bytes above 127 map to
+// themselves.
 using TUpperTable = std::array<unsigned char, 256>;
 TUpperTable BuildUpperTable();
 
-// The user's regional abbreviated month name, Month 1..12 ("Oct" where the
-// system has none).
+// The user's regional abbreviated month name, Month 1..12; the English
+// "Jan".."Dec" where the system has none, empty for a Month out of range.
 std::string MonthAbbreviation(int Month);
 
 struct TLocalDateTime {
@@ -88,13 +96,20 @@ bool FileExistsAt(const std::string& Name);
 bool SameRegularFile(const std::string& A, const std::string& B);
 
 // Opens an existing file for reading, sharing read and write with others.
+// A missing file is 2, a name whose folder part does not exist 3.
 [[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);
 // Creates a file, or empties it when it exists, for writing; others may read.
+// A name whose folder part does not exist is 3, a folder as the name 5.
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
-// Reads up to Size bytes; Got 0 means the end of the file. Retries on EINTR.
+// Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
+// whose writer has gone). Retries on EINTR.
 [[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
-// Writes all Size bytes (looping over short writes).
+// Writes all Size bytes (looping over short writes). On Windows a write to
+// standard output whose reader has gone (closed pipe) ends the process at
+// once with exit code 141, as SIGPIPE ends a POSIX tool.
 [[nodiscard]] int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size);
+// Closes the handle; a failure the system reports (a delayed write error,
+// for one) is returned.
 [[nodiscard]] int CloseHandle(TNativeHandle Handle);
 
 TNativeHandle StandardOutput();
@@ -119,7 +134,8 @@ void SleepMilliseconds(unsigned Milliseconds);
 
 // The system's default alert: the terminal bell written to the controlling
 // terminal (never into a redirected standard error) on POSIX, MessageBeep on
-// Windows. Nothing when there is no terminal.
+// Windows (a system sound, played with or without a console). On POSIX
+// nothing when there is no terminal.
 void SoundAlert();
 
 }  // namespace vellary::platform

@@ -1,2 +1,564 @@
-// POSIX implementation of the OS layer.
+// POSIX implementation of the OS layer: descriptors, errno mapping, the
+// locale's charset and upper-casing, the controlling terminal for the timed
+// pause and the bell.
 #include "platform/platform.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iterator>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vellary::platform {
+
+// ---- Error numbers ---------------------------------------------------------
+
+// Program error codes that carry a fixed text of their own; an OS number that
+// happens to equal one of them must not borrow that text.
+static bool IsFixedTextCode(int Code) {
+  return Code == 2 || Code == 3 || Code == 4 || Code == 5 || Code == 6 || Code == 15 ||
+         (Code >= 100 && Code <= 106);
+}
+
+static constexpr int DeviceErrorBase = 131;
+static constexpr int OsWriteProtect = 19;
+static constexpr int OsGeneralFailure = 31;
+
+// The largest piece handed to one read() or write().
+static constexpr std::size_t MaxTransfer = static_cast<std::size_t>(SSIZE_MAX);
+
+static int MapErrno(int Error) {
+  switch (Error) {
+  case 0:
+    return 0;
+  case ENOENT:
+    return 2;
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    return 3;
+  case EMFILE:
+  case ENFILE:
+    return 4;
+  case EACCES:
+  case EPERM:
+  case EEXIST:
+  case ENOTEMPTY:
+  case EISDIR:
+  case EBUSY:
+  case ETXTBSY:
+    return 5;
+  case EBADF:
+    return 6;
+  case ENOSPC:
+  case EDQUOT:
+    return 101;
+  case EROFS:
+    return OsWriteProtect + DeviceErrorBase;
+  case EIO:
+    return OsGeneralFailure + DeviceErrorBase;
+  default:
+    // ENXIO (6), ECONNRESET (104), ... would otherwise read as "Invalid file
+    // handle", "File not open for input", ...: report them as device errors.
+    return IsFixedTextCode(Error) ? OsGeneralFailure + DeviceErrorBase : Error;
+  }
+}
+
+static bool FolderExists(const std::string& Name) {
+  struct stat Info {};
+  return ::stat(Name.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+}
+
+// ENOENT says "file not found" only when the folder part of the name exists;
+// a missing folder makes the name itself invalid.
+static int MapOpenError(const std::string& Name, int Error) {
+  if (Error != ENOENT)
+    return MapErrno(Error);
+  if (Name.empty())
+    return 3;
+  std::size_t Slash = Name.find_last_of('/');
+  if (Slash == std::string::npos)
+    return 2;
+  std::string Folder = Slash == 0 ? std::string("/") : Name.substr(0, Slash);
+  return FolderExists(Folder) ? 2 : 3;
+}
+
+// ---- Process ---------------------------------------------------------------
+
+// A standard descriptor that is closed at start would be handed out by the
+// next open(), and the output file would then receive what belongs to the
+// console: park /dev/null on it instead.
+static void EnsureStandardDescriptors() {
+  for (int Fd = 0; Fd <= 2; ++Fd) {
+    if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    int NullFd = ::open("/dev/null", O_RDWR);
+    if (NullFd >= 0 && NullFd != Fd) {
+      ::dup2(NullFd, Fd);
+      ::close(NullFd);
+    }
+  }
+}
+
+void InitProcess() {
+  EnsureStandardDescriptors();
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_TIME, "");
+}
+
+std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
+  std::vector<std::string> Args;
+  for (int I = 1; I < Argc; ++I)
+    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
+  return Args;
+}
+
+static void AppendQuotedIfNeeded(std::string& Out, std::string_view Arg) {
+  bool Quote = Arg.empty() || Arg.find_first_of(" ;") != std::string_view::npos;
+  if (Quote)
+    Out += '"';
+  Out.append(Arg);
+  if (Quote)
+    Out += '"';
+}
+
+std::string RawCommandLine(int Argc, char** Argv) {
+  std::string Line;
+  for (int I = 0; I < Argc; ++I) {
+    if (I > 0)
+      Line += ' ';
+    AppendQuotedIfNeeded(Line, Argv[I] != nullptr ? Argv[I] : "");
+  }
+  return Line;
+}
+
+static std::string ResolvedPath(const std::string& Name) {
+  char* Resolved = ::realpath(Name.c_str(), nullptr);
+  if (Resolved == nullptr)
+    return std::string();
+  std::string Result(Resolved);
+  std::free(Resolved);
+  return Result;
+}
+
+static bool IsExecutableFile(const std::string& Name) {
+  struct stat Info {};
+  return ::stat(Name.c_str(), &Info) == 0 && S_ISREG(Info.st_mode) && ::access(Name.c_str(), X_OK) == 0;
+}
+
+// The first executable called Name in the folders of PATH, resolved.
+static std::string SearchPath(const std::string& Name) {
+  const char* PathVar = std::getenv("PATH");
+  std::string_view Folders = PathVar != nullptr ? PathVar : "";
+  while (true) {
+    std::size_t Colon = Folders.find(':');
+    std::string_view Folder = Folders.substr(0, Colon);
+    // An empty entry stands for the current folder.
+    std::string Candidate = Folder.empty() ? Name : std::string(Folder) + "/" + Name;
+    if (IsExecutableFile(Candidate))
+      return ResolvedPath(Candidate);
+    if (Colon == std::string_view::npos)
+      return std::string();
+    Folders.remove_prefix(Colon + 1);
+  }
+}
+
+std::string ExecutablePath(const char* Argv0) {
+  std::string Link(256, '\0');
+  while (true) {
+    ssize_t Got = ::readlink("/proc/self/exe", Link.data(), Link.size());
+    if (Got < 0)
+      break;
+    if (static_cast<std::size_t>(Got) < Link.size()) {
+      Link.resize(static_cast<std::size_t>(Got));
+      return Link;
+    }
+    Link.resize(Link.size() * 2);
+  }
+  std::string Name = Argv0 != nullptr ? Argv0 : "";
+  if (Name.empty())
+    return Name;
+  std::string Found = Name.find('/') != std::string::npos ? ResolvedPath(Name) : SearchPath(Name);
+  return Found.empty() ? Name : Found;
+}
+
+std::string ArchitectureSuffix() {
+#if defined(__x86_64__) || defined(_M_X64)
+  return " x64";
+#elif defined(__i386__) || defined(_M_IX86)
+  return " x86";
+#elif defined(__aarch64__) || defined(_M_ARM64)
+  return " arm64";
+#elif defined(__arm__)
+  return " arm";
+#else
+  return "";
+#endif
+}
+
+std::string ToolchainText() {
+#if defined(__clang__)
+  return " using Clang " + std::to_string(__clang_major__) + "." + std::to_string(__clang_minor__) + "." +
+         std::to_string(__clang_patchlevel__);
+#elif defined(__GNUC__)
+  return " using GCC " + std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "." +
+         std::to_string(__GNUC_PATCHLEVEL__);
+#else
+  return "";
+#endif
+}
+
+// ---- Text ------------------------------------------------------------------
+
+static bool SameCharsetName(const char* A, const char* B) {
+  return ::strcasecmp(A, B) == 0;
+}
+
+TCodePage AnsiCodePage() {
+  const char* Charset = ::nl_langinfo(CODESET);
+  if (Charset == nullptr || *Charset == '\0')
+    return CpUtf8;
+  // ASCII text is valid UTF-8, so the C locale passes bytes unchanged too.
+  for (const char* Same : {"UTF-8", "UTF8", "ANSI_X3.4-1968", "ASCII", "US-ASCII"}) {
+    if (SameCharsetName(Charset, Same))
+      return CpUtf8;
+  }
+  return CpLocaleCharset;
+}
+
+TCodePage ConsoleOutputCodePage() {
+  return AnsiCodePage();
+}
+
+static const char* CharsetName(TCodePage CodePage) {
+  return CodePage == CpUtf8 ? "UTF-8" : ::nl_langinfo(CODESET);
+}
+
+static bool IsAscii(std::string_view Text) {
+  for (char C : Text) {
+    if (static_cast<unsigned char>(C) >= 0x80)
+      return false;
+  }
+  return true;
+}
+
+// Runs the whole of Text through Converter; a byte it refuses is copied as it
+// is and conversion resumes behind it.
+static void ConvertWith(iconv_t Converter, std::string_view Text, std::string& Out) {
+  Out.resize(Text.size() * 4 + 16);
+  char* In = const_cast<char*>(Text.data());
+  std::size_t InLeft = Text.size();
+  std::size_t Used = 0;
+  while (InLeft > 0) {
+    if (Out.size() - Used < 8)
+      Out.resize(Out.size() * 2);
+    char* OutPtr = Out.data() + Used;
+    std::size_t OutLeft = Out.size() - Used;
+    std::size_t Result = ::iconv(Converter, &In, &InLeft, &OutPtr, &OutLeft);
+    Used = static_cast<std::size_t>(OutPtr - Out.data());
+    if (Result != static_cast<std::size_t>(-1))
+      break;
+    if (errno == E2BIG) {
+      Out.resize(Out.size() * 2);
+      continue;
+    }
+    // EILSEQ or EINVAL: pass the offending byte on unchanged.
+    Out[Used++] = *In++;
+    --InLeft;
+    ::iconv(Converter, nullptr, nullptr, nullptr, nullptr);
+  }
+  Out.resize(Used);
+}
+
+void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  // Every charset a locale can have keeps ASCII as it is.
+  if (From == To || IsAscii(Text)) {
+    Out.assign(Text);
+    return;
+  }
+  iconv_t Converter = ::iconv_open(CharsetName(To), CharsetName(From));
+  if (Converter == reinterpret_cast<iconv_t>(-1)) {
+    Out.assign(Text);
+    return;
+  }
+  ConvertWith(Converter, Text, Out);
+  ::iconv_close(Converter);
+}
+
+TUpperTable BuildUpperTable() {
+  TUpperTable Upper{};
+  // In a multibyte locale a byte above 127 is no character by itself.
+  int Limit = MB_CUR_MAX > 1 ? 128 : 256;
+  for (int B = 0; B < 256; ++B) {
+    int Mapped = B < Limit ? std::toupper(B) : B;
+    Upper[static_cast<std::size_t>(B)] = static_cast<unsigned char>(Mapped >= 0 && Mapped < 256 ? Mapped : B);
+  }
+  return Upper;
+}
+
+std::string MonthAbbreviation(int Month) {
+  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  static constexpr nl_item Items[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
+                                        ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
+  if (Month < 1 || Month > 12)
+    return std::string();
+  auto Index = static_cast<std::size_t>(Month - 1);
+  const char* Name = ::nl_langinfo(Items[Index]);
+  return Name != nullptr && *Name != '\0' ? std::string(Name) : std::string(English[Index]);
+}
+
+TLocalDateTime LocalNow() {
+  std::time_t Now = std::time(nullptr);
+  struct tm Parts {};
+  if (::localtime_r(&Now, &Parts) == nullptr)
+    return TLocalDateTime{};
+  return TLocalDateTime{Parts.tm_year + 1900, Parts.tm_mon + 1, Parts.tm_mday,
+                        Parts.tm_hour,        Parts.tm_min,     Parts.tm_sec};
+}
+
+// ---- Files -----------------------------------------------------------------
+
+bool FileExistsAt(const std::string& Name) {
+  struct stat Info {};
+  return !Name.empty() && ::stat(Name.c_str(), &Info) == 0 && !S_ISDIR(Info.st_mode);
+}
+
+bool SameRegularFile(const std::string& A, const std::string& B) {
+  struct stat InfoA {};
+  struct stat InfoB {};
+  if (::stat(A.c_str(), &InfoA) != 0 || ::stat(B.c_str(), &InfoB) != 0)
+    return false;
+  return S_ISREG(InfoA.st_mode) && S_ISREG(InfoB.st_mode) && InfoA.st_dev == InfoB.st_dev &&
+         InfoA.st_ino == InfoB.st_ino;
+}
+
+static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {
+  Handle = InvalidHandle;
+  int Fd;
+  do
+    Fd = ::open(Name.c_str(), Flags, 0666);
+  while (Fd < 0 && errno == EINTR);
+  if (Fd < 0)
+    return MapOpenError(Name, errno);
+  Handle = Fd;
+  return 0;
+}
+
+int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
+  return OpenWithFlags(Name, O_RDONLY | O_CLOEXEC, Handle);
+}
+
+int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
+  return OpenWithFlags(Name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, Handle);
+}
+
+// A descriptor inherited in non-blocking mode answers EAGAIN: wait until it
+// is ready instead of failing.
+static bool WaitReady(int Fd, short Events) {
+  struct pollfd Poll {Fd, Events, 0};
+  int Result;
+  do
+    Result = ::poll(&Poll, 1, -1);
+  while (Result < 0 && errno == EINTR);
+  return Result >= 0;
+}
+
+static bool IsWouldBlock(int Error) {
+  return Error == EAGAIN || Error == EWOULDBLOCK;
+}
+
+int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got) {
+  Got = 0;
+  int Fd = static_cast<int>(Handle);
+  while (true) {
+    ssize_t Result = ::read(Fd, Buffer, Size < MaxTransfer ? Size : MaxTransfer);
+    if (Result >= 0) {
+      Got = static_cast<std::size_t>(Result);
+      return 0;
+    }
+    int Error = errno;
+    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLIN)))
+      continue;
+    return MapErrno(Error);
+  }
+}
+
+int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
+  int Fd = static_cast<int>(Handle);
+  while (Size > 0) {
+    ssize_t Result = ::write(Fd, Data, Size < MaxTransfer ? Size : MaxTransfer);
+    if (Result > 0) {
+      Data += Result;
+      Size -= static_cast<std::size_t>(Result);
+      continue;
+    }
+    if (Result == 0)
+      return MapErrno(ENOSPC);
+    int Error = errno;
+    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLOUT)))
+      continue;
+    return MapErrno(Error);
+  }
+  return 0;
+}
+
+int CloseHandle(TNativeHandle Handle) {
+  // On Linux the descriptor is gone even when close() reports EINTR.
+  if (::close(static_cast<int>(Handle)) != 0 && errno != EINTR)
+    return MapErrno(errno);
+  return 0;
+}
+
+TNativeHandle StandardOutput() {
+  return STDOUT_FILENO;
+}
+
+TNativeHandle StandardError() {
+  return STDERR_FILENO;
+}
+
+bool IsTerminal(TNativeHandle Handle) {
+  return ::isatty(static_cast<int>(Handle)) == 1;
+}
+
+// ---- Console keyboard, sleep, alert ----------------------------------------
+
+// The keyboard's state lives at file scope because the signal handlers that
+// put the terminal back can reach nothing else; only OpenKeyboard,
+// CloseKeyboard and those handlers touch it.
+static volatile sig_atomic_t KeyboardFd = -1;
+static struct termios SavedTermios;
+static constexpr int GuardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+static struct sigaction SavedActions[std::size(GuardedSignals)];
+static bool Guarded[std::size(GuardedSignals)];
+
+static void RestoreTerminalAndRaise(int Signal) {
+  if (KeyboardFd >= 0)
+    ::tcsetattr(KeyboardFd, TCSANOW, &SavedTermios);
+  ::signal(Signal, SIG_DFL);
+  // Blocked while this handler runs; delivered with the default action on
+  // return.
+  ::raise(Signal);
+}
+
+static void InstallSignalGuards() {
+  struct sigaction Action {};
+  Action.sa_handler = RestoreTerminalAndRaise;
+  sigemptyset(&Action.sa_mask);
+  // Restoring the terminal from a background process must not stop it.
+  sigaddset(&Action.sa_mask, SIGTTOU);
+  for (std::size_t I = 0; I < std::size(GuardedSignals); ++I) {
+    Guarded[I] = false;
+    if (::sigaction(GuardedSignals[I], nullptr, &SavedActions[I]) != 0)
+      continue;
+    // A signal the caller chose to ignore stays ignored.
+    if (SavedActions[I].sa_handler == SIG_IGN)
+      continue;
+    Guarded[I] = ::sigaction(GuardedSignals[I], &Action, nullptr) == 0;
+  }
+}
+
+static void RemoveSignalGuards() {
+  for (std::size_t I = 0; I < std::size(GuardedSignals); ++I) {
+    if (Guarded[I])
+      ::sigaction(GuardedSignals[I], &SavedActions[I], nullptr);
+    Guarded[I] = false;
+  }
+}
+
+// Terminal calls are made with SIGTTOU held back, so that a process moved to
+// the background during the pause is not stopped while it restores the
+// terminal.
+static sigset_t BlockSigttou() {
+  sigset_t Block;
+  sigset_t Old;
+  sigemptyset(&Block);
+  sigaddset(&Block, SIGTTOU);
+  ::sigprocmask(SIG_BLOCK, &Block, &Old);
+  return Old;
+}
+
+static void RestoreSignalMask(const sigset_t& Old) {
+  ::sigprocmask(SIG_SETMASK, &Old, nullptr);
+}
+
+bool OpenKeyboard() {
+  if (KeyboardFd >= 0)
+    return true;
+  int Fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (Fd < 0)
+    return false;
+  // A background job must not touch the terminal; it simply gets no keys.
+  if (::tcgetpgrp(Fd) != ::getpgrp() || ::tcgetattr(Fd, &SavedTermios) != 0) {
+    ::close(Fd);
+    return false;
+  }
+  KeyboardFd = Fd;
+  InstallSignalGuards();
+  struct termios Raw = SavedTermios;
+  Raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  Raw.c_cc[VMIN] = 0;
+  Raw.c_cc[VTIME] = 0;
+  sigset_t Old = BlockSigttou();
+  ::tcsetattr(Fd, TCSANOW, &Raw);
+  // Keys typed before the prompt must not end the pause.
+  ::tcflush(Fd, TCIFLUSH);
+  RestoreSignalMask(Old);
+  return true;
+}
+
+bool KeyWaiting() {
+  if (KeyboardFd < 0)
+    return false;
+  struct pollfd Poll {KeyboardFd, POLLIN, 0};
+  return ::poll(&Poll, 1, 0) > 0 && (Poll.revents & POLLIN) != 0;
+}
+
+void CloseKeyboard() {
+  if (KeyboardFd < 0)
+    return;
+  int Fd = KeyboardFd;
+  sigset_t Old = BlockSigttou();
+  // The key that ended the pause must not reach the shell afterwards.
+  ::tcflush(Fd, TCIFLUSH);
+  ::tcsetattr(Fd, TCSANOW, &SavedTermios);
+  RestoreSignalMask(Old);
+  RemoveSignalGuards();
+  KeyboardFd = -1;
+  ::close(Fd);
+}
+
+void SleepMilliseconds(unsigned Milliseconds) {
+  struct timespec Left {};
+  Left.tv_sec = static_cast<time_t>(Milliseconds / 1000);
+  Left.tv_nsec = static_cast<long>(Milliseconds % 1000) * 1000000L;
+  while (::nanosleep(&Left, &Left) != 0 && errno == EINTR) {
+  }
+}
+
+void SoundAlert() {
+  int Fd = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (Fd < 0)
+    return;
+  ssize_t Written;
+  do
+    Written = ::write(Fd, "\a", 1);
+  while (Written < 0 && errno == EINTR);
+  ::close(Fd);
+}
+
+}  // namespace vellary::platform

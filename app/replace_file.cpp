@@ -1,0 +1,52 @@
+// Loading the replacement file named by -r into the replacement table.
+#include "app/replace_file.h"
+
+#include "app/streams.h"
+#include "core/core_state.h"
+#include "platform/platform.h"
+
+#include <string_view>
+
+namespace vellary::app {
+
+static constexpr std::string_view MsgRequiresFilename = "The %s parameter requires a valid filename.";
+static constexpr std::string_view MsgNoValidFile = "No valid %s file was provided with the %s parameter: \"%s\"";
+static constexpr std::string_view MsgFileHandling = "File handling error occurred with \"%s\" -- %s";
+
+// Every line of the open Input through the table's line rules.
+[[nodiscard]] static int ReadReplacementLines(TTextInput& Input, char Delimiter,
+                                              engine::TReplaceMatrix& Table) {
+  std::string_view Line;
+  bool AtEnd = false;
+  while (true) {
+    if (int Error = ReadTextLine(Input, Line, AtEnd); Error != 0)
+      return Error;
+    if (AtEnd)
+      return 0;
+    engine::AddReplacementLine(Table, Line, Delimiter);
+  }
+}
+
+core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
+                                   engine::TReplaceMatrix& Table) {
+  Table.clear();
+  if (FileName.empty())
+    return {core::ExitNoValidFile, core::SubstituteArgs(MsgRequiresFilename, {"-r"})};
+  if (!platform::FileExistsAt(FileName))
+    return {core::ExitNoValidFile, core::SubstituteArgs(MsgNoValidFile, {"config", "-r", FileName})};
+
+  TTextInput Input;
+  int Error = OpenTextInput(Input, FileName);
+  if (Error == 0)
+    Error = ReadReplacementLines(Input, Delimiter, Table);
+  if (int CloseError = CloseText(Input); Error == 0)
+    Error = CloseError;
+  if (Error != 0) {
+    Table.clear();
+    return {core::ExitReadError, core::SubstituteArgs(MsgFileHandling, {FileName, FileErrorText(Error)})};
+  }
+  engine::FinishReplacementTable(Table);
+  return {};
+}
+
+}  // namespace vellary::app

@@ -1,0 +1,187 @@
+// Text files: cutting input into lines across buffer refills, the output
+// file's creation and buffering, and the error texts.
+#include "app/streams.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace vellary::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TextFiles : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Dir = fs::temp_directory_path() /
+          ("vellary-streams-" + std::to_string(std::random_device()()));
+    fs::create_directories(Dir);
+  }
+  void TearDown() override {
+    std::error_code Ignored;
+    fs::remove_all(Dir, Ignored);
+  }
+  std::string MakeFile(const std::string& Bytes) const {
+    std::string Name = (Dir / "input.txt").string();
+    std::ofstream(Name, std::ios::binary) << Bytes;
+    return Name;
+  }
+  static std::string ReadFile(const std::string& Name) {
+    std::ifstream In(Name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+  }
+  // Every line of a file holding Bytes, read to the end.
+  std::vector<std::string> LinesOf(const std::string& Bytes) const {
+    TTextInput Input;
+    EXPECT_EQ(OpenTextInput(Input, MakeFile(Bytes)), 0);
+    std::vector<std::string> Lines;
+    std::string_view Line;
+    bool AtEnd = false;
+    while (true) {
+      EXPECT_EQ(ReadTextLine(Input, Line, AtEnd), 0);
+      if (AtEnd)
+        break;
+      Lines.emplace_back(Line);
+    }
+    EXPECT_EQ(CloseText(Input), 0);
+    return Lines;
+  }
+
+  fs::path Dir;
+};
+
+using TLines = std::vector<std::string>;
+
+TEST_F(TextFiles, EveryLineEndConventionAndTheirMixes) {
+  struct Case {
+    const char* What;
+    std::string Bytes;
+    TLines Lines;
+  };
+  const Case Cases[] = {
+      {"LF", "a\nbb\n", {"a", "bb"}},
+      {"CR LF", "a\r\nbb\r\n", {"a", "bb"}},
+      {"CR", "a\rbb\r", {"a", "bb"}},
+      {"mixed", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+      {"CR CR LF", "a\r\r\nb", {"a", "", "b"}},
+      {"LF CR is two ends", "a\n\rb", {"a", "", "b"}},
+      {"empty lines", "\n\r\n\r", {"", "", ""}},
+      {"empty file", "", {}},
+      {"last line without end", "a\nlast", {"a", "last"}},
+      {"no extra line after final end", "only\r\n", {"only"}},
+      {"NUL, byte 26 and tab kept", std::string("a\0b\x1A" "c\td\n\x1A", 9), {std::string("a\0b\x1A" "c\td", 7), "\x1A"}},
+      {"byte-order mark kept", "\xEF\xBB\xBFhead\nx", {"\xEF\xBB\xBFhead", "x"}},
+      {"UTF-16 cut at its byte values", std::string("a\0\r\0\n\0b\0", 8), {std::string("a\0", 2), std::string("\0", 1), std::string("\0b\0", 3)}},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.What);
+    EXPECT_EQ(LinesOf(C.Bytes), C.Lines);
+  }
+}
+
+TEST_F(TextFiles, LineEndsOnBufferBoundaries) {
+  const std::string Full(InputBufferSize - 1, 'x');  // one byte short of a block
+  struct Case {
+    const char* What;
+    std::string Bytes;
+    TLines Lines;
+  };
+  const Case Cases[] = {
+      {"CR LF split by a refill", Full + "\r\nnext", {Full, "next"}},
+      {"CR CR LF with the LF after a refill", Full.substr(1) + "\r\r\nnext", {Full.substr(1), "", "next"}},
+      {"lone CR last in a block", Full + "\rnext\r\n", {Full, "next"}},
+      {"CR last in the file after a full block", Full + "\r", {Full}},
+      {"LF first in a block", Full + "y\nnext", {Full + "y", "next"}},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.What);
+    EXPECT_EQ(LinesOf(C.Bytes), C.Lines);
+  }
+}
+
+TEST_F(TextFiles, LinesLongerThanTheBufferComeWhole) {
+  std::string Long(3 * InputBufferSize + 123, 'L');
+  Long[InputBufferSize] = '\0';
+  std::string Short = "short";
+  EXPECT_EQ(LinesOf(Short + "\n" + Long + "\r\n" + Short + "\r" + Long), (TLines{Short, Long, Short, Long}));
+}
+
+TEST_F(TextFiles, ManySmallLinesAcrossManyBlocks) {
+  std::string Bytes;
+  TLines Expected;
+  for (int I = 0; I < 50000; ++I) {
+    Expected.push_back("line " + std::to_string(I));
+    Bytes += Expected.back();
+    Bytes += I % 3 == 0 ? "\r\n" : I % 3 == 1 ? "\n" : "\r";
+  }
+  EXPECT_EQ(LinesOf(Bytes), Expected);
+}
+
+TEST_F(TextFiles, OutputIsFlushedBeforeEachRead) {
+  std::string OutName = (Dir / "out.txt").string();
+  core::TTextOutput Output;
+  ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
+  ASSERT_EQ(WriteRecord(Output, "before"), 0);
+  EXPECT_EQ(ReadFile(OutName), "");  // still in the buffer
+
+  TTextInput Input;
+  Input.SetFlushBeforeRead(&Output);
+  ASSERT_EQ(OpenTextInput(Input, MakeFile("in\n")), 0);
+  std::string_view Line;
+  bool AtEnd = false;
+  ASSERT_EQ(ReadTextLine(Input, Line, AtEnd), 0);
+  EXPECT_EQ(ReadFile(OutName), "before\r\n");
+  EXPECT_EQ(CloseText(Input), 0);
+  EXPECT_EQ(CloseText(Output), 0);
+}
+
+TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
+  std::string OutName = (Dir / "out.txt").string();
+  std::ofstream(OutName, std::ios::binary) << "old contents that must go";
+  core::TTextOutput Output;
+  ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
+  EXPECT_EQ(ReadFile(OutName), "");
+  ASSERT_EQ(WriteRecord(Output, "one"), 0);
+  ASSERT_EQ(WriteRecord(Output, ""), 0);
+  ASSERT_EQ(CloseText(Output), 0);
+  EXPECT_EQ(ReadFile(OutName), "one\r\n\r\n");
+}
+
+TEST_F(TextFiles, FailuresCarryTheirErrorCodes) {
+  TTextInput Input;
+  EXPECT_EQ(OpenTextInput(Input, (Dir / "missing.txt").string()), 2);
+  core::TTextOutput Output;
+  EXPECT_EQ(CreateTextOutput(Output, (Dir / "no" / "out.txt").string()), 3);
+  EXPECT_FALSE(Output.IsBound());
+}
+
+TEST(FileErrorText, FixedTextsAndZeroPaddedNumbers) {
+  struct Case {
+    int Code;
+    const char* Text;
+  };
+  const Case Cases[] = {
+      {2, "File not found"},
+      {3, "Invalid filename"},
+      {5, "Access denied"},
+      {101, "Disk Full"},
+      {106, "Invalid input"},
+      {150, "Unknown Run-Time error : 150"},
+      {32, "Unknown Run-Time error : 032"},
+      {7, "Unknown Run-Time error : 007"},
+      {1234, "Unknown Run-Time error : 1234"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Code);
+    EXPECT_EQ(FileErrorText(C.Code), C.Text);
+  }
+}
+
+}  // namespace
+}  // namespace vellary::app
