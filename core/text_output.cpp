@@ -12,6 +12,7 @@ TTextOutput::~TTextOutput() {
 
 void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
                        platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+  (void)Close();
   Handle = NewHandle;
   OwnsHandle = Owns;
   Mode = NewMode;
@@ -25,6 +26,7 @@ void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode 
 }
 
 void TTextOutput::BindToString(std::string* NewCapture) {
+  (void)Close();
   Handle = platform::InvalidHandle;
   OwnsHandle = false;
   Mode = fmWriteThrough;

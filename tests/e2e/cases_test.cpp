@@ -181,14 +181,15 @@ void RunCase(const TCase& Case) {
 
   std::string ExpectedOut, ExpectedErr;
   for (const TSection& S : Case.Sections) {
-    if (S.Kind == "stdout")
+    if (S.Kind == "stdout") {
       ExpectedOut = ExpandTokens(S.Text);
-    else if (S.Kind == "stderr")
+    } else if (S.Kind == "stderr") {
       ExpectedErr = ExpandTokens(S.Text);
-    else if (S.Kind == "file")
+    } else if (S.Kind == "file") {
       EXPECT_EQ(NormalizeBuildFacts(ReadFile(Dir / S.Name)), S.Text) << "file " << S.Name;
-    else if (S.Kind == "absent")
+    } else if (S.Kind == "absent") {
       EXPECT_FALSE(fs::exists(Dir / S.Name)) << "file " << S.Name;
+    }
   }
   EXPECT_EQ(R.ExitCode, Case.Code);
   EXPECT_EQ(NormalizeBuildFacts(R.Out), ExpectedOut);
