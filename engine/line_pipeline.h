@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vellary::engine {
 
@@ -29,44 +30,59 @@ struct TPipelineSettings {
   bool CaseSensitive = false;  // -s
   bool Extended = false;       // -x
 
-  std::string FindList, FindBeforeList, FindAfterList, SkipList, LineBeforeList,
-      LineAfterList, SpaceBeforeList, SpaceAfterList;
+  // Every field has an initializer, so designated initializers may name any subset.
+  std::string FindList{}, FindBeforeList{}, FindAfterList{}, SkipList{}, LineBeforeList{},
+      LineAfterList{}, SpaceBeforeList{}, SpaceAfterList{};
   char SearchDelimiter = ';';
 
   std::string SeparatorLine = std::string(80, '-');
   std::string DividerLine = std::string(80, '=');
-  std::string PlusSpaceText;
-  std::string PrependText;
-  std::string AppendText;
+  std::string PlusSpaceText{};
+  std::string PrependText{};
+  std::string AppendText{};
   std::int32_t DividerCount = 1;
   std::int32_t NewlineCount = 1;
-  std::string InputFileName;  // as given, for the tally
+  std::string InputFileName{};  // as given, for the tally
 
-  TReplaceMatrix Replacements;
+  TReplaceMatrix Replacements{};
   TUpperTable Upper = AsciiUpperTable();
 };
 
 class TLinePipeline {
 public:
   // Prepares the search lists and replacement pairs once for the whole run.
+  // Keeps its own copies of what it needs; Settings may go away afterwards.
   explicit TLinePipeline(const TPipelineSettings& Settings);
 
-  // Writes zero or one record for RawLine (without its line end). False when
-  // the sink asked to stop.
+  // Writes zero or one record for RawLine (without its line end). Blank
+  // lines (empty, one byte 0, or exactly CR LF) are dropped with -f or -e and
+  // otherwise written as the plus-space text, uncounted. Other lines are
+  // cleaned (-a), replaced (-r), tested, and written with their extensions
+  // as one record, counted once. False when the sink asked to stop.
   bool ProcessLine(std::string_view RawLine, TLineSink& Out);
 
-  // Divider lines and newlines to Out, then the tally to Tally (the output
+  // Divider lines and newlines to Out, then the tally to TallySink (the output
   // file's sink with -o, standard error's otherwise). False when a sink
   // asked to stop.
-  bool FinishOutput(TLineSink& Out, TLineSink& Tally);
+  bool FinishOutput(TLineSink& Out, TLineSink& TallySink);
 
-  std::int32_t DisplayedCount() const { return Displayed; }
+  // Lines displayed so far; held at the largest 32-bit value should a run
+  // ever display more.
+  std::int32_t DisplayedCount() const;
 
 private:
-  const TPipelineSettings& Settings;
+  std::string_view CleanAndReplace(std::string_view RawLine);
+  void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
+
+  // Switches and texts of the run, copied once.
+  bool Ascii, Replace, Find, Eliminate, Tally, Divider, Newline;
+  std::string SeparatorLine, DividerLine, PlusSpaceText, PrependText, AppendText;
+  std::int32_t DividerCount, NewlineCount;
+  std::string InputFileName{};
+
   TPreparedSearchLists Lists;
-  TReplaceMatrix Pairs;  // extended escapes already translated, search folded
-  std::int32_t Displayed = 0;
+  std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
+  std::int64_t Displayed = 0;  // wide, so that a huge input cannot overflow it
   std::string Work, Scratch, Record;  // reused for every line
 };
 

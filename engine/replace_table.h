@@ -2,8 +2,10 @@
 // a line.
 #pragma once
 
+#include "engine/byte_finder.h"
 #include "engine/case_fold.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,22 +23,42 @@ inline constexpr std::size_t ExtendedDividerLength = 60;
 
 // Handles one line of a replacement file: comments ("#" as the very first
 // byte), empty lines and lines with an empty search text are ignored; any
-// other line adds a pair. The table grows in steps of ten entries.
+// other line adds a pair. The search text runs to the first Delimiter, the
+// replacement text is the whole rest; both lose bytes <= 32 at both ends.
+// The table grows in steps of ten entries.
 void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delimiter);
 // Cuts the table's room to the pairs kept (after the file is closed).
 void FinishReplacementTable(TReplaceMatrix& Table);
 
 // The extended-mode escapes: "\\" a backslash, "\n"/"\N" CR LF, "\t"/"\T" a
-// tab, "\-" 60 "-" characters; nothing else is an escape.
-std::string TranslateExtendedEscapes(std::string_view Text);
+// tab, "\-" 60 "-" characters; nothing else is an escape, and a byte of code
+// 1 comes out as a backslash. Without WithDivider "\-" is left as it is (the
+// form search items use).
+std::string TranslateExtendedEscapes(std::string_view Text, bool WithDivider = true);
 
 // Every occurrence of Search in Line replaced by Replace, left to right and
 // without overlap; inserted text is never searched again. Without
-// CaseSensitive occurrences are found on upper-cased copies while the rest of
-// the line keeps its case. With Extended both texts are translated first.
-// The result replaces Out's content.
+// CaseSensitive occurrences are found through Upper while the rest of the
+// line keeps its case. With Extended both texts are translated first. An
+// empty Search leaves the line unchanged. The result replaces Out's content;
+// Line must not view Out.
 void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
                       bool CaseSensitive, bool Extended, const TUpperTable& Upper,
                       std::string& Out);
+
+// One pair prepared once per run: escapes translated, search text folded.
+class TPreparedReplacement {
+public:
+  TPreparedReplacement(const TSearchReplaceRec& Pair, bool CaseSensitive, bool Extended,
+                       const TUpperTable& Upper);
+  // When the search text occurs in Line, Out := Line with every occurrence
+  // replaced, and true. Otherwise false and Out is left alone, so an
+  // unchanged line is never copied. Line must not view Out.
+  bool Apply(std::string_view Line, std::string& Out) const;
+
+private:
+  TByteFinder Search;
+  std::string Replace;
+};
 
 }  // namespace vellary::engine

@@ -2,6 +2,7 @@
 // that select, skip and frame lines.
 #pragma once
 
+#include "engine/byte_finder.h"
 #include "engine/case_fold.h"
 
 #include <string>
@@ -30,7 +31,17 @@ struct TMatchOptions {
   TUpperTable Upper = AsciiUpperTable();
 };
 
-// True when at least one item of List (cut at Delimiter) occurs in Line.
+// An item of a search list as it is searched in extended mode. Anchors first:
+// a leading "\^" turns every "\^" into "^", otherwise a leading "^" becomes
+// the marker; then a trailing "\$" turns every "\$" into "$", otherwise a
+// trailing "$" turns every "$" into the marker. Then the escapes "\\", "\n"
+// (CR LF) and "\t" (tab), either letter case, as in replacement texts; "\-"
+// is no escape here.
+std::string ExtendedSearchItem(std::string_view Item);
+
+// True when at least one item of List (cut at Delimiter) occurs in Line
+// wrapped in markers. Empty items match nothing. Plain and unprepared: every
+// call splits, rewrites and upper-cases anew.
 bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
                      const TMatchOptions& Options);
 
@@ -45,7 +56,8 @@ TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& 
                                  char Delimiter, const TMatchOptions& Options);
 
 // One list split, anchored and case-folded once per run, so that testing a
-// line allocates nothing.
+// line allocates nothing and never copies or upper-cases the line. Gives the
+// same answers as LineMatchesList.
 class TPreparedSearchList {
 public:
   TPreparedSearchList() = default;
@@ -56,13 +68,13 @@ public:
 
 private:
   struct TItem {
-    std::string Needle;       // folded unless case-sensitive; markers kept
-    bool AtStart = false;     // begins with the marker: must meet the line's start
-    bool AtEnd = false;       // ends with the marker: must meet the line's end
+    TByteFinder Needle;        // folded unless case-sensitive; markers kept
+    bool HasMarker = false;    // holds the (folded) marker: may meet the line's edges
   };
+  bool MatchesItem(const TItem& Item, std::string_view Line) const;
+
   std::vector<TItem> Items;
-  bool CaseSensitive = false;
-  TUpperTable Upper{};
+  unsigned char Marker = LineBoundaryMarker;  // the marker as compared (folded)
 };
 
 struct TPreparedSearchLists {

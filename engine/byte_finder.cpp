@@ -1,0 +1,164 @@
+// Needle search by rare-byte scan and verification.
+#include "engine/byte_finder.h"
+
+#include <array>
+#include <cstring>
+
+namespace vellary::engine {
+
+// Rough frequency of a byte in log and prose text; only the order matters.
+static constexpr std::array<unsigned char, 256> ByteWeights = [] {
+  constexpr unsigned char Lower[26] = {80, 15, 28, 42, 120, 22, 20, 60, 70, 2, 8, 40, 24,
+                                       70, 75, 19, 1,  60, 63, 90, 28, 10, 23, 2, 20, 1};
+  constexpr std::string_view Punctuation = ".,:;-/_=[]()'\"";
+  std::array<unsigned char, 256> W{};
+  for (unsigned B = 0; B < 256; ++B) {
+    unsigned char Weight = B > ' ' && B < 127 ? 5 : 1;
+    if (B == ' ')
+      Weight = 200;
+    else if (B >= 'a' && B <= 'z')
+      Weight = Lower[B - 'a'];
+    else if (B >= 'A' && B <= 'Z')
+      Weight = static_cast<unsigned char>(Lower[B - 'A'] / 4 + 2);
+    else if (B >= '0' && B <= '9')
+      Weight = 40;
+    else if (Punctuation.find(static_cast<char>(B)) != std::string_view::npos)
+      Weight = 20;
+    W[B] = Weight;
+  }
+  return W;
+}();
+
+// The bytes that fold to one value: how many, the first two, their weight.
+// Trivial, so that an array of them costs nothing until it is filled.
+struct TPreimage {
+  unsigned Count;
+  unsigned Weight;
+  unsigned char First[2];
+};
+
+static void AddPreimage(TPreimage& P, unsigned char B) {
+  if (P.Count < 2)
+    P.First[P.Count] = B;
+  ++P.Count;
+  P.Weight += ByteWeights[B];
+}
+
+TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TUpperTable& Upper) {
+  for (unsigned B = 0; B < 256; ++B)
+    Table[B] = CaseSensitive ? static_cast<unsigned char>(B) : Upper[B];
+  Needle.resize(Text.size());
+  for (std::size_t I = 0; I < Text.size(); ++I)
+    Needle[I] = static_cast<char>(Table[static_cast<unsigned char>(Text[I])]);
+  if (Needle.empty())
+    return;
+
+  // The identity and the ASCII table have preimages in closed form, which
+  // keeps a one-off finder cheap; any other table takes one pass over it.
+  static constexpr TUpperTable Ascii = [] {
+    TUpperTable T{};
+    for (unsigned B = 0; B < 256; ++B)
+      T[B] = static_cast<unsigned char>(B >= 'a' && B <= 'z' ? B - ('a' - 'A') : B);
+    return T;
+  }();
+  const bool IsAscii = !CaseSensitive && Table == Ascii;
+  std::array<TPreimage, 256> Preimages;
+  if (!CaseSensitive && !IsAscii) {
+    Preimages = {};
+    for (unsigned B = 0; B < 256; ++B)
+      AddPreimage(Preimages[Table[B]], static_cast<unsigned char>(B));
+  }
+  auto PreimageOf = [&](unsigned char Target) {
+    if (!CaseSensitive && !IsAscii)
+      return Preimages[Target];
+    TPreimage P{};
+    if (IsAscii && Target >= 'a' && Target <= 'z')
+      return P;  // nothing folds to a lower-case letter
+    AddPreimage(P, Target);
+    if (IsAscii && Target >= 'A' && Target <= 'Z')
+      AddPreimage(P, static_cast<unsigned char>(Target + ('a' - 'A')));
+    return P;
+  };
+
+  unsigned BestWeight = ~0u;
+  for (std::size_t I = 0; I < Needle.size(); ++I) {
+    const auto Target = static_cast<unsigned char>(Needle[I]);
+    const TPreimage P = PreimageOf(Target);
+    if (P.Count != 1 || P.First[0] != Target)
+      Exact = false;
+    // Two memchr streams cost more than one; weigh that in.
+    const unsigned Weight = P.Weight + (P.Count > 1 ? 4 : 0);
+    if (Weight < BestWeight) {
+      BestWeight = Weight;
+      Offset = I;
+      CandCount = static_cast<int>(P.Count);
+      Cand[0] = P.First[0];
+      Cand[1] = P.First[1];
+    }
+  }
+}
+
+bool TByteFinder::MatchesAt(const char* Start) const {
+  if (Exact)
+    return std::memcmp(Start, Needle.data(), Needle.size()) == 0;
+  for (std::size_t I = 0; I < Needle.size(); ++I)
+    if (Table[static_cast<unsigned char>(Start[I])] != static_cast<unsigned char>(Needle[I]))
+      return false;
+  return true;
+}
+
+static const char* ScanFor(const char* From, const char* Stop, unsigned char B) {
+  if (From >= Stop)
+    return nullptr;
+  return static_cast<const char*>(std::memchr(From, B, static_cast<std::size_t>(Stop - From)));
+}
+
+std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
+  const std::size_t M = Needle.size();
+  if (M == 0 || From > Hay.size() || Hay.size() - From < M)
+    return std::string_view::npos;
+  const char* Base = Hay.data();
+  // Candidates for Needle[Offset] lie in [First, Stop): every start position
+  // from From to the last one at which the needle still fits.
+  const char* First = Base + From + Offset;
+  const char* Stop = Base + (Hay.size() - M) + Offset + 1;
+  auto PositionOf = [&](const char* P) { return static_cast<std::size_t>(P - Offset - Base); };
+
+  if (CandCount == 1) {
+    for (const char* P = ScanFor(First, Stop, Cand[0]); P; P = ScanFor(P + 1, Stop, Cand[0]))
+      if (MatchesAt(P - Offset))
+        return PositionOf(P);
+    return std::string_view::npos;
+  }
+  if (CandCount == 2) {
+    // Two memchr streams, the nearer hit checked first so that occurrences
+    // come out in order. They work window by window: a stream for a byte
+    // that is absent must not run to the end of a long text on every call.
+    constexpr std::size_t Window = 256;
+    for (const char* W = First; W < Stop;) {
+      const char* End = static_cast<std::size_t>(Stop - W) > Window ? W + Window : Stop;
+      const char* A = ScanFor(W, End, Cand[0]);
+      const char* B = ScanFor(W, End, Cand[1]);
+      while (A || B) {
+        const bool TakeA = A && (!B || A < B);
+        const char* P = TakeA ? A : B;
+        if (MatchesAt(P - Offset))
+          return PositionOf(P);
+        if (TakeA)
+          A = ScanFor(P + 1, End, Cand[0]);
+        else
+          B = ScanFor(P + 1, End, Cand[1]);
+      }
+      W = End;
+    }
+    return std::string_view::npos;
+  }
+  // Unusual tables that fold three or more bytes together.
+  const auto Target = static_cast<unsigned char>(Needle[Offset]);
+  for (const char* P = First; P < Stop; ++P)
+    if (Table[static_cast<unsigned char>(*P)] == Target && MatchesAt(P - Offset))
+      return PositionOf(P);
+  return std::string_view::npos;
+}
+
+}  // namespace vellary::engine

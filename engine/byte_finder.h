@@ -1,0 +1,46 @@
+// Finding a needle in a byte string, byte for byte or ignoring case through an
+// upper-case table, without upper-casing the text searched.
+#pragma once
+
+#include "engine/case_fold.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vellary::engine {
+
+// A needle prepared once: folded, and with the byte to scan for chosen. The
+// scan looks for the needle byte that is likely rarest in text (through
+// memchr for each of the at most two bytes that fold to it) and verifies the
+// whole needle around each candidate.
+class TByteFinder {
+public:
+  TByteFinder() = default;
+  // Text is the needle as written; unless CaseSensitive it is upper-cased
+  // through Upper, and text searched later is compared through Upper too.
+  TByteFinder(std::string_view Text, bool CaseSensitive, const TUpperTable& Upper);
+
+  bool Empty() const { return Needle.empty(); }
+  std::size_t Size() const { return Needle.size(); }
+  // The needle as compared: upper-cased unless case-sensitive.
+  const std::string& Folded() const { return Needle; }
+  // The byte that B compares as (B itself when case-sensitive).
+  unsigned char Fold(unsigned char B) const { return Table[B]; }
+
+  // Position of the first occurrence in Hay starting at or after From, or
+  // npos. An empty needle is never found.
+  std::size_t Find(std::string_view Hay, std::size_t From = 0) const;
+
+private:
+  bool MatchesAt(const char* Start) const;
+
+  std::string Needle;
+  TUpperTable Table{};        // identity when case-sensitive
+  bool Exact = true;          // each needle byte is met only by itself: memcmp suffices
+  std::size_t Offset = 0;     // index of the needle byte scanned for
+  unsigned char Cand[2] = {}; // the bytes that fold to Needle[Offset] ...
+  int CandCount = 0;          // ... when there are at most two of them
+};
+
+}  // namespace vellary::engine

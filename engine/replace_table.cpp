@@ -1,0 +1,105 @@
+// Replacement file lines to pairs, the extended escapes, and replacing every
+// occurrence of a pair's search text in a line.
+#include "engine/replace_table.h"
+
+namespace vellary::engine {
+
+static constexpr std::size_t TableGrowStep = 10;
+static constexpr char EscapePlaceholder = '\x01';
+
+static std::string_view TrimControlAndBlank(std::string_view Text) {
+  auto IsTrimmed = [](char C) { return static_cast<unsigned char>(C) <= 32; };
+  while (!Text.empty() && IsTrimmed(Text.front()))
+    Text.remove_prefix(1);
+  while (!Text.empty() && IsTrimmed(Text.back()))
+    Text.remove_suffix(1);
+  return Text;
+}
+
+void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delimiter) {
+  if (Line.empty() || Line.front() == '#')
+    return;
+  const std::size_t Cut = Line.find(Delimiter);
+  const std::string_view Search = TrimControlAndBlank(Line.substr(0, Cut));
+  if (Search.empty())
+    return;
+  const std::string_view Replace =
+      Cut == std::string_view::npos ? std::string_view() : TrimControlAndBlank(Line.substr(Cut + 1));
+  if (Table.size() == Table.capacity())
+    Table.reserve(Table.capacity() + TableGrowStep);
+  Table.push_back({std::string(Search), std::string(Replace)});
+}
+
+void FinishReplacementTable(TReplaceMatrix& Table) { Table.shrink_to_fit(); }
+
+// Every occurrence of From (left to right, without overlap) replaced by To.
+static std::string ReplaceAll(std::string_view Text, std::string_view From, std::string_view To) {
+  std::string Out;
+  std::size_t Pos = 0;
+  for (std::size_t At; (At = Text.find(From, Pos)) != std::string_view::npos; Pos = At + From.size()) {
+    Out.append(Text.substr(Pos, At - Pos));
+    Out.append(To);
+  }
+  Out.append(Text.substr(Pos));
+  return Out;
+}
+
+std::string TranslateExtendedEscapes(std::string_view Text, bool WithDivider) {
+  // Whole-text substitutions in a fixed order; the placeholder keeps an
+  // escaped backslash from pairing with the letter after it.
+  std::string Out = ReplaceAll(Text, "\\\\", std::string_view(&EscapePlaceholder, 1));
+  Out = ReplaceAll(Out, "\\n", "\r\n");
+  Out = ReplaceAll(Out, "\\N", "\r\n");
+  Out = ReplaceAll(Out, "\\t", "\t");
+  Out = ReplaceAll(Out, "\\T", "\t");
+  if (WithDivider)
+    Out = ReplaceAll(Out, "\\-", std::string(ExtendedDividerLength, '-'));
+  return ReplaceAll(Out, std::string_view(&EscapePlaceholder, 1), "\\");
+}
+
+// Out := Line with every occurrence found by Search replaced by Replace,
+// starting from the known first occurrence First.
+static void ReplaceFrom(std::string_view Line, const TByteFinder& Search, std::size_t First,
+                        std::string_view Replace, std::string& Out) {
+  Out.clear();
+  std::size_t Pos = 0;
+  for (std::size_t At = First; At != std::string_view::npos; At = Search.Find(Line, Pos)) {
+    Out.append(Line.substr(Pos, At - Pos));
+    Out.append(Replace);
+    // Resuming behind the occurrence keeps the inserted text out of the search.
+    Pos = At + Search.Size();
+  }
+  Out.append(Line.substr(Pos));
+}
+
+void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
+                      bool CaseSensitive, bool Extended, const TUpperTable& Upper,
+                      std::string& Out) {
+  if (Extended) {
+    const TSearchReplaceRec Pair{TranslateExtendedEscapes(Search), TranslateExtendedEscapes(Replace)};
+    ApplyReplacement(Line, Pair.Search, Pair.Replace, CaseSensitive, false, Upper, Out);
+    return;
+  }
+  const TByteFinder Finder(Search, CaseSensitive, Upper);
+  const std::size_t First = Finder.Find(Line);
+  if (First == std::string_view::npos) {
+    Out.assign(Line);
+    return;
+  }
+  ReplaceFrom(Line, Finder, First, Replace, Out);
+}
+
+TPreparedReplacement::TPreparedReplacement(const TSearchReplaceRec& Pair, bool CaseSensitive,
+                                           bool Extended, const TUpperTable& Upper)
+    : Search(Extended ? TranslateExtendedEscapes(Pair.Search) : Pair.Search, CaseSensitive, Upper),
+      Replace(Extended ? TranslateExtendedEscapes(Pair.Replace) : Pair.Replace) {}
+
+bool TPreparedReplacement::Apply(std::string_view Line, std::string& Out) const {
+  const std::size_t First = Search.Find(Line);
+  if (First == std::string_view::npos)
+    return false;
+  ReplaceFrom(Line, Search, First, Replace, Out);
+  return true;
+}
+
+}  // namespace vellary::engine
