@@ -8,10 +8,14 @@
 //   ~~~ stdout | ~~~ stderr | ~~~ file NAME             (expected bytes)
 //   ~~~ input NAME                                      (a file made before the run)
 //   ~~~ absent NAME                                     (a file that must not exist after)
+// A line "@@NAME" inside an expected text stands for the lines of NAME.inc in
+// the cases folder (the banner, the error screen's head, the short help).
 // Expected texts are written with LF, which stands for the program's CR LF;
-// a section header ending in " escaped" takes \r \n \t \0 \\ \xHH instead and
+// a section header ending in " raw" is compared as written, one ending in
+// " escaped" takes \r \n \t \0 \\ \xHH instead and
 // ignores its literal line breaks. Missing stdout/stderr sections mean empty.
-// "@EXEDIR@" and "@ARGV0@" stand for the program's folder and name as run.
+// "@EXEDIR@" stands for the program's folder, "@CMDLINE@" for the command line
+// as the program shows it.
 #include "e2e/harness.h"
 
 #include <gtest/gtest.h>
@@ -96,12 +100,12 @@ std::string Unescape(const std::string& Text) {
   return Out;
 }
 
-void FinishSection(TCase& Case, TSection& Current, bool Escaped) {
+void FinishSection(TCase& Case, TSection& Current, bool Escaped, bool Raw) {
   if (Current.Kind.empty())
     return;
   if (Escaped)
     Current.Text = Unescape(Current.Text);
-  else if (Current.Kind != "input")
+  else if (Current.Kind != "input" && !Raw)
     Current.Text = Crlf(Current.Text);
   Case.Sections.push_back(Current);
 }
@@ -113,24 +117,30 @@ TCase ParseCase(const fs::path& File) {
   std::string Line;
   TSection Current;
   bool Escaped = false;
+  bool Raw = false;
   while (std::getline(In, Line)) {
     if (Line.rfind("~~~ ", 0) == 0) {
-      FinishSection(Case, Current, Escaped);
+      FinishSection(Case, Current, Escaped, Raw);
       std::istringstream Header(Line.substr(4));
       Current = {};
       Header >> Current.Kind;
       std::string Word;
-      Escaped = false;
+      Escaped = Raw = false;
       while (Header >> Word) {
         if (Word == "escaped")
           Escaped = true;
+        else if (Word == "raw")
+          Raw = true;
         else
           Current.Name = Word;
       }
       continue;
     }
     if (!Current.Kind.empty()) {
-      Current.Text += Line + "\n";
+      if (Line.rfind("@@", 0) == 0)
+        Current.Text += ReadFile(File.parent_path() / (Line.substr(2) + ".inc"));
+      else
+        Current.Text += Line + "\n";
       continue;
     }
     if (Line.rfind("args:", 0) == 0)
@@ -140,7 +150,7 @@ TCase ParseCase(const fs::path& File) {
     else if (Line.rfind("stdin:", 0) == 0)
       Case.Stdin = SplitArgs(Line.substr(6)).at(0);
   }
-  FinishSection(Case, Current, Escaped);
+  FinishSection(Case, Current, Escaped, Raw);
   return Case;
 }
 
@@ -150,11 +160,20 @@ std::string QuoteIfNeeded(const std::string& Text) {
   return Text;
 }
 
-std::string ExpandTokens(std::string Text) {
+// The command line as the program shows it: every word quoted when empty or
+// holding a blank or ";".
+std::string ShownCommandLine(const std::vector<std::string>& Args) {
+  std::string Line = QuoteIfNeeded(ProgramPath());
+  for (const std::string& Arg : Args)
+    Line += " " + QuoteIfNeeded(Arg);
+  return Line;
+}
+
+std::string ExpandTokens(std::string Text, const std::vector<std::string>& Args) {
   const std::string Program = ProgramPath();
   const std::string ExeDir = QuoteIfNeeded(fs::path(Program).parent_path().string());
   const std::pair<std::string, std::string> Tokens[] = {{"@EXEDIR@", ExeDir},
-                                                        {"@ARGV0@", Program}};
+                                                        {"@CMDLINE@", ShownCommandLine(Args)}};
   for (const auto& [Token, Value] : Tokens) {
     for (std::size_t At; (At = Text.find(Token)) != std::string::npos;)
       Text.replace(At, Token.size(), Value);
@@ -168,7 +187,7 @@ fs::path FixturesDir() { return fs::path(VELLARY_SOURCE_DIR) / "tests" / "e2e" /
 void RunCase(const TCase& Case) {
   TScratchDir Dir;
   for (const auto& Entry : fs::directory_iterator(FixturesDir()))
-    fs::copy(Entry.path(), Dir / Entry.path().filename().string());
+    fs::copy(Entry.path(), Dir / Entry.path().filename().string(), fs::copy_options::recursive);
   for (const TSection& S : Case.Sections)
     if (S.Kind == "input")
       WriteFile(Dir / S.Name, S.Text);
@@ -182,9 +201,9 @@ void RunCase(const TCase& Case) {
   std::string ExpectedOut, ExpectedErr;
   for (const TSection& S : Case.Sections) {
     if (S.Kind == "stdout") {
-      ExpectedOut = ExpandTokens(S.Text);
+      ExpectedOut = ExpandTokens(S.Text, Case.Args);
     } else if (S.Kind == "stderr") {
-      ExpectedErr = ExpandTokens(S.Text);
+      ExpectedErr = ExpandTokens(S.Text, Case.Args);
     } else if (S.Kind == "file") {
       EXPECT_EQ(NormalizeBuildFacts(ReadFile(Dir / S.Name)), S.Text) << "file " << S.Name;
     } else if (S.Kind == "absent") {
