@@ -46,31 +46,49 @@ std::string FileErrorText(int Code) {
 
 // ---- Reading lines -----------------------------------------------------------
 
-static constexpr std::uint64_t RepeatByte(unsigned char Byte) {
-  return 0x0101010101010101ULL * Byte;
+// Offset of the next Byte at or after From, or npos. Every byte of every
+// input goes through here, so it rides on memchr and remembers what it found.
+template <typename TBuffer>
+static std::size_t NextByte(TTextInput::TNextByte& Next, const TBuffer& Buffer,
+                            std::size_t From, char Byte) {
+  if (Next.Pos != std::string::npos && Next.Pos >= From)
+    return Next.Pos;
+  const std::size_t Begin =
+      Next.Pos == std::string::npos && Next.SearchedTo > From ? Next.SearchedTo : From;
+  const void* At = std::memchr(Buffer.data() + Begin, Byte, Buffer.size() - Begin);
+  Next.Pos = At == nullptr ? std::string::npos
+                           : static_cast<std::size_t>(static_cast<const char*>(At) - Buffer.data());
+  Next.SearchedTo = Buffer.size();
+  return Next.Pos;
 }
 
-static bool HasZeroByte(std::uint64_t Word) {
-  return ((Word - RepeatByte(1)) & ~Word & RepeatByte(0x80)) != 0;
+// Offsets move down when the bytes handed out are dropped from the buffer.
+static void Shift(TTextInput::TNextByte& Next, std::size_t Dropped) {
+  if (Next.Pos != std::string::npos)
+    Next.Pos = Next.Pos >= Dropped ? Next.Pos - Dropped : std::string::npos;
+  Next.SearchedTo = Next.SearchedTo >= Dropped ? Next.SearchedTo - Dropped : 0;
 }
 
-static bool IsLineEnd(char Byte) {
-  return Byte == '\r' || Byte == '\n';
+void TTextInput::TReadBuffer::DropFront(std::size_t N) {
+  if (N == 0)
+    return;
+  std::memmove(Bytes.get(), Bytes.get() + N, Size - N);
+  Size -= N;
 }
 
-// The first CR or LF in [From, To), or To. Eight bytes are tested at a time:
-// this loop sees every byte of every input file.
-static const char* FindLineEnd(const char* From, const char* To) {
-  while (To - From >= 8) {
-    std::uint64_t Word;
-    std::memcpy(&Word, From, sizeof Word);
-    if (HasZeroByte(Word ^ RepeatByte('\r')) || HasZeroByte(Word ^ RepeatByte('\n')))
-      break;
-    From += 8;
+char* TTextInput::TReadBuffer::Reserve(std::size_t N) {
+  if (Capacity - Size < N) {
+    // Doubling keeps a very long line linear; memory stays proportional to it.
+    std::size_t NewCapacity = Capacity == 0 ? N : Capacity;
+    while (NewCapacity - Size < N)
+      NewCapacity *= 2;
+    std::unique_ptr<char[]> Larger(new char[NewCapacity]);
+    if (Size != 0)
+      std::memcpy(Larger.get(), Bytes.get(), Size);
+    Bytes = std::move(Larger);
+    Capacity = NewCapacity;
   }
-  while (From < To && !IsLineEnd(*From))
-    ++From;
-  return From;
+  return Bytes.get() + Size;
 }
 
 TTextInput::~TTextInput() {
@@ -83,13 +101,13 @@ int TTextInput::Fill() {
     if (int Error = FlushBeforeRead->Flush(); Error != 0)
       return Error;
   }
-  Buffer.erase(0, Start);
+  Buffer.DropFront(Start);
+  Shift(NextLf, Start);
+  Shift(NextCr, Start);
   Start = 0;
-  std::size_t Kept = Buffer.size();
-  Buffer.resize(Kept + InputBufferSize);
   std::size_t Got = 0;
-  int Error = platform::ReadBytes(Handle, Buffer.data() + Kept, InputBufferSize, Got);
-  Buffer.resize(Kept + Got);
+  int Error = platform::ReadBytes(Handle, Buffer.Reserve(InputBufferSize), InputBufferSize, Got);
+  Buffer.Commit(Got);
   if (Error == 0 && Got == 0)
     Eof = true;
   return Error;
@@ -101,6 +119,8 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
   Input.Start = 0;
   Input.Eof = false;
   Input.PendingCr = false;
+  Input.NextLf = {};
+  Input.NextCr = {};
   return platform::OpenForReading(Name, Input.Handle);
 }
 
@@ -120,29 +140,28 @@ int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
       return Error;
     }
   }
-  std::size_t Scanned = 0;  // bytes after Start known to hold no line end
   while (true) {
+    const std::size_t Lf = NextByte(Input.NextLf, Input.Buffer, Input.Start, '\n');
+    const std::size_t Cr = NextByte(Input.NextCr, Input.Buffer, Input.Start, '\r');
+    const std::size_t Found = Lf < Cr ? Lf : Cr;
     const char* Begin = Input.Buffer.data() + Input.Start;
-    const char* End = Input.Buffer.data() + Input.Buffer.size();
-    const char* Found = FindLineEnd(Begin + Scanned, End);
-    if (Found != End) {
-      Line = std::string_view(Begin, static_cast<std::size_t>(Found - Begin));
-      Input.Start += Line.size() + 1;
-      if (*Found == '\r') {
-        if (Found + 1 == End)
+    if (Found != std::string::npos) {
+      Line = std::string_view(Begin, Found - Input.Start);
+      Input.Start = Found + 1;
+      if (Found == Cr) {
+        if (Found + 1 == Input.Buffer.size())
           Input.PendingCr = true;
-        else if (Found[1] == '\n')
+        else if (Input.Buffer[Found + 1] == '\n')
           ++Input.Start;
       }
       return 0;
     }
     if (Input.Eof) {
-      AtEnd = Begin == End;
-      Line = std::string_view(Begin, static_cast<std::size_t>(End - Begin));
+      Line = std::string_view(Begin, Input.Buffer.size() - Input.Start);
+      AtEnd = Line.empty();
       Input.Start = Input.Buffer.size();
       return 0;
     }
-    Scanned = static_cast<std::size_t>(End - Begin);
     if (int Error = Input.Fill(); Error != 0)
       return Error;
   }

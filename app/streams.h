@@ -6,12 +6,13 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace vellary::app {
 
-inline constexpr std::size_t InputBufferSize = 65536;
+inline constexpr std::size_t InputBufferSize = 262144;
 
 // The text shown after " -- " for a failed file operation's error code:
 // "File not found", "Disk Full", ... or "Unknown Run-Time error : %3.3d".
@@ -31,6 +32,13 @@ public:
   // output stays prompt when the input is a pipe.
   void SetFlushBeforeRead(core::TTextOutput* Output) { FlushBeforeRead = Output; }
 
+  // Where the next LF and the next CR are, so that each byte is searched for
+  // each of the two at most once, even in a file that uses only one of them.
+  struct TNextByte {
+    std::size_t Pos = std::string::npos;  // offset in Buffer, npos: none seen yet
+    std::size_t SearchedTo = 0;           // with npos: no such byte before this
+  };
+
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
   friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
   friend int CloseText(TTextInput& Input);
@@ -40,10 +48,30 @@ private:
 
   platform::TNativeHandle Handle = platform::InvalidHandle;
   core::TTextOutput* FlushBeforeRead = nullptr;
-  std::string Buffer;      // bytes read and not yet handed out
+  // Bytes read and not yet handed out. Not a std::string: growing one fills
+  // the new room with zeros, a pass over every byte that a read overwrites.
+  class TReadBuffer {
+  public:
+    const char* data() const { return Bytes.get(); }
+    char* data() { return Bytes.get(); }
+    std::size_t size() const { return Size; }
+    char operator[](std::size_t I) const { return Bytes[I]; }
+    void clear() { Size = 0; }
+    void DropFront(std::size_t N);
+    // Room for N more bytes after size(); the caller then Commits what it wrote.
+    char* Reserve(std::size_t N);
+    void Commit(std::size_t N) { Size += N; }
+
+  private:
+    std::unique_ptr<char[]> Bytes;
+    std::size_t Size = 0;
+    std::size_t Capacity = 0;
+  };
+  TReadBuffer Buffer;
   std::size_t Start = 0;   // first byte not yet handed out
   bool Eof = false;
   bool PendingCr = false;  // the last line ended with CR: skip a following LF
+  TNextByte NextLf, NextCr;  // where the next LF and CR are
 };
 
 // Opens an existing file for reading, shared for reading and writing.

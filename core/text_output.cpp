@@ -23,6 +23,7 @@ void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode 
   Buffer.clear();
   if (Mode == fmBuffered)
     Buffer.reserve(TextBufferSize);
+  UpdateDirect();
 }
 
 void TTextOutput::BindToString(std::string* NewCapture) {
@@ -32,6 +33,7 @@ void TTextOutput::BindToString(std::string* NewCapture) {
   Mode = fmWriteThrough;
   Convert = false;
   Capture = NewCapture;
+  UpdateDirect();
 }
 
 int TTextOutput::Append(std::string_view Bytes) {
@@ -62,7 +64,12 @@ int TTextOutput::AfterRecord() {
   return Mode == fmWriteThrough ? Flush() : 0;
 }
 
-int TTextOutput::WriteRecord(std::string_view Text) {
+void TTextOutput::UpdateDirect() {
+  Direct = Mode == fmBuffered && !Convert && Capture == nullptr && FlushFirst == nullptr &&
+           Handle != platform::InvalidHandle;
+}
+
+int TTextOutput::WriteRecordSlowly(std::string_view Text) {
   if (int Error = Append(Text); Error != 0)
     return Error;
   if (int Error = Append("\r\n"); Error != 0)
@@ -94,6 +101,7 @@ int TTextOutput::Close() {
   }
   Handle = platform::InvalidHandle;
   OwnsHandle = false;
+  UpdateDirect();
   return Error;
 }
 

@@ -11,7 +11,7 @@
 
 namespace vellary::core {
 
-inline constexpr std::size_t TextBufferSize = 65536;
+inline constexpr std::size_t TextBufferSize = 262144;
 
 class TTextOutput {
 public:
@@ -34,10 +34,20 @@ public:
 
   // Another output to flush before anything is written here (standard
   // output before standard error keeps their relative order).
-  void SetFlushFirst(TTextOutput* Other) { FlushFirst = Other; }
+  void SetFlushFirst(TTextOutput* Other) {
+    FlushFirst = Other;
+    UpdateDirect();
+  }
 
   // Text, then CR LF. Returns 0 or the error code of the failed write.
-  [[nodiscard]] int WriteRecord(std::string_view Text);
+  [[nodiscard]] int WriteRecord(std::string_view Text) {
+    // The path of nearly every record of a large run: straight into the buffer.
+    if (Direct && Buffer.size() + Text.size() + 2 <= TextBufferSize) {
+      Buffer.append(Text).append("\r\n", 2);
+      return 0;
+    }
+    return WriteRecordSlowly(Text);
+  }
   // Text without a line end (the pause prompt and its dots).
   [[nodiscard]] int WriteText(std::string_view Text);
   [[nodiscard]] int Flush();
@@ -48,7 +58,9 @@ public:
   TFlushMode FlushMode() const { return Mode; }
 
 private:
+  [[nodiscard]] int WriteRecordSlowly(std::string_view Text);
   [[nodiscard]] int Append(std::string_view Bytes);
+  void UpdateDirect();
   [[nodiscard]] int AfterRecord();
 
   platform::TNativeHandle Handle = platform::InvalidHandle;
@@ -61,6 +73,7 @@ private:
   TTextOutput* FlushFirst = nullptr;
   std::string Buffer;
   std::string Scratch;  // conversion output, reused
+  bool Direct = false;  // buffered, unconverted, nothing to flush first
 };
 
 }  // namespace vellary::core

@@ -29,6 +29,12 @@ static constexpr std::array<unsigned char, 256> ByteWeights = [] {
   return W;
 }();
 
+unsigned TypicalByteWeight(unsigned char B) {
+  // Folded needles are upper case: weigh a letter by both of its cases.
+  const unsigned char Lower = B >= 'A' && B <= 'Z' ? static_cast<unsigned char>(B + ('a' - 'A')) : B;
+  return ByteWeights[Lower] + (Lower != B ? ByteWeights[B] : 0u);
+}
+
 // The bytes that fold to one value: how many, the first two, their weight.
 // Trivial, so that an array of them costs nothing until it is filled.
 struct TPreimage {

@@ -10,6 +10,10 @@
 
 namespace vellary::engine {
 
+// A rough weight of how often byte B occurs in log and prose text (upper
+// and lower case alike); only the order of weights means anything.
+unsigned TypicalByteWeight(unsigned char B);
+
 // A needle prepared once: folded, and with the byte to scan for chosen. The
 // scan looks for the needle byte that is likely rarest in text (through
 // memchr for each of the at most two bytes that fold to it) and verifies the
@@ -25,6 +29,8 @@ public:
   std::size_t Size() const { return Needle.size(); }
   // The needle as compared: upper-cased unless case-sensitive.
   const std::string& Folded() const { return Needle; }
+  // The table text is compared through (the identity when case-sensitive).
+  const TUpperTable& FoldTable() const { return Table; }
   // The byte that B compares as (B itself when case-sensitive).
   unsigned char Fold(unsigned char B) const { return Table[B]; }
 

@@ -41,8 +41,13 @@ TLinePipeline::TLinePipeline(const TPipelineSettings& S)
   if (!Replace)
     return;
   Pairs.reserve(S.Replacements.size());
-  for (const TSearchReplaceRec& Pair : S.Replacements)
+  std::vector<std::string> Needles;
+  for (const TSearchReplaceRec& Pair : S.Replacements) {
     Pairs.emplace_back(Pair, S.CaseSensitive, S.Extended, S.Upper);
+    Needles.push_back(Pairs.back().Finder().Folded());
+  }
+  if (!Pairs.empty())
+    PairFilter = TPairFilter(Needles, Pairs.front().Finder().FoldTable());
 }
 
 std::int32_t TLinePipeline::DisplayedCount() const {
@@ -64,10 +69,20 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
     Holder = &Work;
     Line = Work;
   }
-  for (const TPreparedReplacement& Pair : Pairs) {
-    std::string* Free = Holder == &Work ? &Scratch : &Work;
-    if (!Pair.Apply(Line, *Free))
+  if (Pairs.empty())
+    return Line;
+  // Until a pair changes the line, a pair the filter rules out cannot occur;
+  // after a change, inserted text may hold any search text, so every later
+  // pair searches.
+  const std::uint64_t Candidates = PairFilter.Candidates(Line);
+  bool Changed = false;
+  for (std::size_t K = 0; K < Pairs.size(); ++K) {
+    if (!Changed && K < TPairFilter::MaxPairs && (Candidates >> K & 1U) == 0)
       continue;
+    std::string* Free = Holder == &Work ? &Scratch : &Work;
+    if (!Pairs[K].Apply(Line, *Free))
+      continue;
+    Changed = true;
     Holder = Free;
     Line = *Holder;
   }

@@ -5,6 +5,7 @@
 
 #include "engine/case_fold.h"
 #include "engine/line_sink.h"
+#include "engine/pair_filter.h"
 #include "engine/replace_table.h"
 #include "engine/search_match.h"
 
@@ -82,6 +83,7 @@ private:
 
   TPreparedSearchLists Lists;
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
+  TPairFilter PairFilter;
   std::int64_t Displayed = 0;  // wide, so that a huge input cannot overflow it
   std::string Work, Scratch, Record;  // reused for every line
 };

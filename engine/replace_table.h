@@ -55,6 +55,7 @@ public:
   // replaced, and true. Otherwise false and Out is left alone, so an
   // unchanged line is never copied. Line must not view Out.
   bool Apply(std::string_view Line, std::string& Out) const;
+  const TByteFinder& Finder() const { return Search; }
 
 private:
   TByteFinder Search;

@@ -126,7 +126,7 @@ bool TPreparedSearchList::MatchesItem(const TItem& Item, std::string_view Line) 
   return MatchesWrappedAt(0) || MatchesWrappedAt(N + 2 - M);
 }
 
-bool TPreparedSearchList::Matches(std::string_view Line) const {
+bool TPreparedSearchList::MatchesAny(std::string_view Line) const {
   for (const TItem& Item : Items)
     if (MatchesItem(Item, Line))
       return true;

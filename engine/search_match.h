@@ -64,7 +64,8 @@ public:
   TPreparedSearchList(std::string_view List, char Delimiter, const TMatchOptions& Options);
   // False for an empty list or one whose items are all empty.
   bool CanMatch() const { return !Items.empty(); }
-  bool Matches(std::string_view Line) const;
+  // Inline so that the many lists a run leaves empty cost no call per line.
+  bool Matches(std::string_view Line) const { return !Items.empty() && MatchesAny(Line); }
 
 private:
   struct TItem {
@@ -72,6 +73,7 @@ private:
     bool HasMarker = false;    // holds the (folded) marker: may meet the line's edges
   };
   bool MatchesItem(const TItem& Item, std::string_view Line) const;
+  bool MatchesAny(std::string_view Line) const;
 
   std::vector<TItem> Items;
   unsigned char Marker = LineBoundaryMarker;  // the marker as compared (folded)
