@@ -3,6 +3,7 @@
 #include "engine/line_pipeline.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 
 namespace vellary::engine {
@@ -47,7 +48,7 @@ TLinePipeline::TLinePipeline(const TPipelineSettings& S)
     Needles.push_back(Pairs.back().Finder().Folded());
   }
   if (!Pairs.empty())
-    PairFilter = TPairFilter(Needles, Pairs.front().Finder().FoldTable());
+    PairFilter = TPairFilter(std::move(Needles), Pairs.front().Finder().FoldTable());
 }
 
 std::int32_t TLinePipeline::DisplayedCount() const {
@@ -71,18 +72,35 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   }
   if (Pairs.empty())
     return Line;
-  // Until a pair changes the line, a pair the filter rules out cannot occur;
-  // after a change, inserted text may hold any search text, so every later
-  // pair searches.
-  const std::uint64_t Candidates = PairFilter.Candidates(Line);
-  bool Changed = false;
-  for (std::size_t K = 0; K < Pairs.size(); ++K) {
-    if (!Changed && K < TPairFilter::MaxPairs && (Candidates >> K & 1U) == 0)
-      continue;
+  PairFilter.Observe(Line);
+  // Until a pair changes the line, only the pairs the filter lets through
+  // can occur; after a change, inserted text may hold any search text, so
+  // every later pair searches.
+  const std::size_t Filtered = std::min(Pairs.size(), TPairFilter::MaxPairs);
+  std::uint32_t Candidates = PairFilter.Candidates(Line);
+  std::size_t K = 0;
+  while (K < Filtered) {
+    if (Candidates == 0) {
+      K = Filtered;
+      break;
+    }
+    K = static_cast<std::size_t>(std::countr_zero(Candidates));
+    Candidates &= Candidates - 1;
+    if (K >= Filtered) {
+      K = Filtered;
+      break;
+    }
+    std::string* Free = Holder == &Work ? &Scratch : &Work;
+    if (Pairs[K++].Apply(Line, *Free)) {
+      Holder = Free;
+      Line = *Holder;
+      break;
+    }
+  }
+  for (; K < Pairs.size(); ++K) {
     std::string* Free = Holder == &Work ? &Scratch : &Work;
     if (!Pairs[K].Apply(Line, *Free))
       continue;
-    Changed = true;
     Holder = Free;
     Line = *Holder;
   }
