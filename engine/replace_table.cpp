@@ -32,8 +32,7 @@ void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delim
 
 void FinishReplacementTable(TReplaceMatrix& Table) { Table.shrink_to_fit(); }
 
-// Every occurrence of From (left to right, without overlap) replaced by To.
-static std::string ReplaceAll(std::string_view Text, std::string_view From, std::string_view To) {
+std::string ReplaceAll(std::string_view Text, std::string_view From, std::string_view To) {
   std::string Out;
   std::size_t Pos = 0;
   for (std::size_t At; (At = Text.find(From, Pos)) != std::string_view::npos; Pos = At + From.size()) {

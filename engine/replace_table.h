@@ -30,6 +30,10 @@ void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delim
 // Cuts the table's room to the pairs kept (after the file is closed).
 void FinishReplacementTable(TReplaceMatrix& Table);
 
+// Every occurrence of From in Text (left to right, without overlap) replaced
+// by To; for preparing texts once, not for lines.
+std::string ReplaceAll(std::string_view Text, std::string_view From, std::string_view To);
+
 // The extended-mode escapes: "\\" a backslash, "\n"/"\N" CR LF, "\t"/"\T" a
 // tab, "\-" 60 "-" characters; nothing else is an escape, and a byte of code
 // 1 comes out as a backslash. Without WithDivider "\-" is left as it is (the

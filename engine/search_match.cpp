@@ -20,26 +20,15 @@ static bool AnyItem(std::string_view List, char Delimiter, TVisit&& Visit) {
   }
 }
 
-static std::string ReplaceEvery(std::string_view Text, std::string_view From, std::string_view To) {
-  std::string Out;
-  std::size_t Pos = 0;
-  for (std::size_t At; (At = Text.find(From, Pos)) != std::string_view::npos; Pos = At + From.size()) {
-    Out.append(Text.substr(Pos, At - Pos));
-    Out.append(To);
-  }
-  Out.append(Text.substr(Pos));
-  return Out;
-}
-
 std::string ExtendedSearchItem(std::string_view Item) {
   std::string Out(Item);
   if (Out.starts_with("\\^"))
-    Out = ReplaceEvery(Out, "\\^", "^");
+    Out = ReplaceAll(Out, "\\^", "^");
   else if (Out.starts_with('^'))
     Out[0] = LineBoundaryMarker;
 
   if (Out.ends_with("\\$")) {
-    Out = ReplaceEvery(Out, "\\$", "$");
+    Out = ReplaceAll(Out, "\\$", "$");
   } else if (Out.ends_with('$')) {
     // Every "$", not only the last: such an item meets a line with a marker
     // byte of its own only.
