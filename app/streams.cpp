@@ -55,7 +55,9 @@ static std::size_t NextByte(TTextInput::TNextByte& Next, const TBuffer& Buffer,
     return Next.Pos;
   const std::size_t Begin =
       Next.Pos == std::string::npos && Next.SearchedTo > From ? Next.SearchedTo : From;
-  const void* At = std::memchr(Buffer.data() + Begin, Byte, Buffer.size() - Begin);
+  // An empty buffer may have no storage yet, and memchr must not see null.
+  const void* At =
+      Begin < Buffer.size() ? std::memchr(Buffer.data() + Begin, Byte, Buffer.size() - Begin) : nullptr;
   Next.Pos = At == nullptr ? std::string::npos
                            : static_cast<std::size_t>(static_cast<const char*>(At) - Buffer.data());
   Next.SearchedTo = Buffer.size();

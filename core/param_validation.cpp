@@ -4,6 +4,9 @@
 
 #include "core/param_names.h"
 
+#include <bitset>
+#include <cstdint>
+#include <limits>
 #include <span>
 
 namespace vellary::core {
@@ -45,8 +48,85 @@ void ValidateParamSyntax(TParamState& State, TParamStatisticsRec& Stats,
                          CheckOptions, -1, -1);
 }
 
+namespace {
+
+// The lower-cased distinct list, with an index that answers "does this text
+// occur anywhere in it" without scanning the whole list per argument: a
+// command line of 100 000 arguments would otherwise take minutes. Short
+// lists are scanned; from ThresholdSize on, the position of every 3-byte
+// window is kept in one of Buckets, and only the positions listed under the
+// needle's least crowded window are compared.
+class TContainedText {
+public:
+  void Append(std::string_view Piece) {
+    const std::size_t Old = Text.size();
+    for (char C : Piece) Text += detail::LowerAscii(C);
+    if (!Indexed && Text.size() >= ThresholdSize && Text.size() <= MaxIndexedSize) {
+      Indexed = true;
+      Buckets.resize(BucketCount);
+      IndexFrom(0);
+    } else if (Indexed) {
+      IndexFrom(Old);
+    }
+  }
+
+  bool Contains(std::string_view LowerNeedle) const {
+    if (!Indexed || LowerNeedle.size() > Text.size()) return Text.find(LowerNeedle) != std::string::npos;
+    if (LowerNeedle.size() < 3) return ShortContains(LowerNeedle);
+    std::size_t Best = 0;
+    for (std::size_t I = 1; I + 3 <= LowerNeedle.size(); ++I)
+      if (Buckets[WindowKey(LowerNeedle, I)].size() < Buckets[WindowKey(LowerNeedle, Best)].size())
+        Best = I;
+    for (std::uint32_t Pos : Buckets[WindowKey(LowerNeedle, Best)]) {
+      if (Pos < Best) continue;
+      const std::size_t Start = Pos - Best;
+      if (Text.compare(Start, LowerNeedle.size(), LowerNeedle) == 0) return true;
+    }
+    return false;
+  }
+
+private:
+  static constexpr std::size_t ThresholdSize = 16 * 1024;
+  static constexpr std::size_t MaxIndexedSize = std::numeric_limits<std::uint32_t>::max();
+  static constexpr std::size_t BucketCount = 4096;
+
+  static std::size_t Byte(std::string_view T, std::size_t I) {
+    return static_cast<unsigned char>(T[I]);
+  }
+  static std::size_t WindowKey(std::string_view T, std::size_t I) {
+    return (Byte(T, I) * 961 + Byte(T, I + 1) * 31 + Byte(T, I + 2)) % BucketCount;
+  }
+  bool ShortContains(std::string_view Needle) const {
+    if (Needle.empty()) return true;
+    if (Needle.size() == 1) return Singles[Byte(Needle, 0)];
+    return Pairs[Byte(Needle, 0) * 256 + Byte(Needle, 1)];
+  }
+  // Indexes every byte, pair and window that ends at or after From.
+  void IndexFrom(std::size_t From) {
+    if (Text.size() > MaxIndexedSize) {
+      Indexed = false;  // positions no longer fit: back to scanning
+      Buckets.clear();
+      return;
+    }
+    for (std::size_t I = From; I < Text.size(); ++I) {
+      Singles[Byte(Text, I)] = true;
+      if (I >= 1) Pairs[Byte(Text, I - 1) * 256 + Byte(Text, I)] = true;
+      if (I >= 2) Buckets[WindowKey(Text, I - 2)].push_back(static_cast<std::uint32_t>(I - 2));
+    }
+  }
+
+  std::string Text;
+  bool Indexed = false;
+  std::bitset<256> Singles;
+  std::bitset<65536> Pairs;
+  std::vector<std::vector<std::uint32_t>> Buckets;
+};
+
+}  // namespace
+
 // Sorts one argument inside the validated range into the record's lists.
-static void CountArgumentInRange(TParamStatisticsRec& Stats, const TParamStatusRec& Arg) {
+static void CountArgumentInRange(TParamStatisticsRec& Stats, const TParamStatusRec& Arg,
+                                 TContainedText& Distinct) {
   std::string_view Text = Arg.Text;
   AddToParamList(Stats.AllCount, Stats.AllList, Text);
   if (Text.empty()) {
@@ -56,9 +136,10 @@ static void CountArgumentInRange(TParamStatisticsRec& Stats, const TParamStatusR
   }
   // A contained-text test, so an argument that occurs inside an earlier one
   // is not counted as distinct.
-  if (detail::LowerAsciiText(Stats.DistinctList).find(detail::LowerAsciiText(Text)) ==
-      std::string::npos) {
+  if (!Distinct.Contains(detail::LowerAsciiText(Text))) {
+    const std::size_t Before = Stats.DistinctList.size();
     AddToParamList(Stats.DistinctCount, Stats.DistinctList, Text);
+    Distinct.Append(std::string_view(Stats.DistinctList).substr(Before));
   }
   if (Arg.Status != psParam && Arg.Status != psValue) {
     AddToParamList(Stats.OtherCount, Stats.OtherList, Text);
@@ -104,12 +185,13 @@ void CollectParamStatistics(TParamState& State, TParamStatisticsRec& Stats,
     const auto Count = static_cast<std::int64_t>(ParamStatus.size());
     const std::int64_t First = FirstPos < 0 ? 0 : FirstPos;
     const std::int64_t Last = (LastPos < 0 || LastPos > Count - 1) ? Count - 1 : LastPos;
+    TContainedText Distinct;
     Stats.FirstIndex = static_cast<std::uint16_t>(First);
     Stats.LastIndex = static_cast<std::uint16_t>(Last);
     for (std::int64_t I = 0; I < Count; ++I) {
       const TParamStatusRec& Arg = ParamStatus[static_cast<std::size_t>(I)];
       if (I >= First && I <= Last) {
-        CountArgumentInRange(Stats, Arg);
+        CountArgumentInRange(Stats, Arg, Distinct);
         continue;
       }
       AddToParamList(Stats.OutOfRangeCount, Stats.OutOfRangeList, Arg.Text);
@@ -182,7 +264,9 @@ void BuildStandaloneParams(std::string& List, std::string_view RegisteredNames,
 }
 
 void AddToParamList(std::uint16_t& Counter, std::string& List, std::string_view Text) {
-  ++Counter;
+  // A count that wrapped round to 0 would read as "none" to every check of
+  // "count > 0": it stops at its maximum instead.
+  if (Counter < std::numeric_limits<std::uint16_t>::max()) ++Counter;
   List += QuoteIfNeeded(Text);
   List += ' ';
 }

@@ -45,6 +45,8 @@ std::string BuildParamSpellings(const TParamState& State, std::string_view Names
 void BuildStandaloneParams(std::string& List, std::string_view RegisteredNames,
                            std::string_view CandidateNames);
 
+// Counts Text (the counter stops at its maximum rather than wrapping to 0)
+// and appends it, quoted if needed, and a blank to List.
 void AddToParamList(std::uint16_t& Counter, std::string& List, std::string_view Text);
 
 // Text between double quotes when empty or holding a blank or ";".

@@ -37,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
                           (Stats.InputFileCount - Stats.OutOfRangeCount);
   if (Args.size() < 65536 && Sorted != Args.size())
     std::abort();
+  // The run sequence decides on the counts: a count must be non-zero exactly
+  // when its list holds something, however many arguments there are.
+  if ((Stats.InvalidCount > 0) != !Stats.InvalidList.empty() ||
+      (Stats.IncompleteCount > 0) != !Stats.IncompleteList.empty())
+    std::abort();
+  if (Stats.Ok && (!Stats.InvalidList.empty() || !Stats.IncompleteList.empty()))
+    std::abort();
+  if (Stats.DistinctCount > Stats.AllCount || Stats.DistinctCount > Stats.NonEmptyCount + 1u)
+    std::abort();
   if (Settings.SeparatorLine.size() != static_cast<std::size_t>(Settings.LineLength) ||
       Settings.LineLength < 1 || Settings.LineLength > 4096)
     std::abort();

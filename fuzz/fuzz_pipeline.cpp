@@ -61,6 +61,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   S.Newline = In.ConsumeBool();
   S.CaseSensitive = In.ConsumeBool();
   S.Extended = In.ConsumeBool();
+  // A single-byte code page folds letters above 127 too.
+  if (In.ConsumeBool())
+    for (int B = 0xE0; B <= 0xFE; ++B)
+      if (B != 0xF7)
+        S.Upper[static_cast<std::size_t>(B)] = static_cast<unsigned char>(B - 0x20);
   S.SearchDelimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
   const char ReplaceDelimiter = In.ConsumeBool() ? ';' : '|';
   S.DividerCount = In.ConsumeIntegralInRange<std::int32_t>(1, 8);

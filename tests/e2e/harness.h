@@ -13,6 +13,7 @@ namespace vellary::e2e {
 struct TRunResult {
   int ExitCode = -1;    // -1 when killed by a signal
   int Signal = 0;       // the signal that ended it, if any
+  long PeakRssKb = 0;   // the child's peak resident set size
   std::string Out;
   std::string Err;
 };
@@ -24,6 +25,11 @@ struct TRunOptions {
   std::string StderrPath;                  // when set, standard error goes to this file
   std::vector<std::string> ExtraEnv;       // NAME=VALUE added to the environment
   std::chrono::seconds Timeout{60};
+  // When set (>= 0), the child drops to this user and group before the exec,
+  // so that permission checks mean something when the tests run as root.
+  int RunAsUid = -1;
+  int RunAsGid = -1;
+  std::string Program;                     // when set, run this instead of ProgramPath()
 };
 
 // The program under test: $VELLARY_BIN, run through $VELLARY_RUNNER (e.g.
@@ -57,5 +63,33 @@ std::string Crlf(const std::string& Text);
 // Replaces what varies from build to build (banner date, build time and
 // toolchain) with fixed tokens so that whole screens can be compared.
 std::string NormalizeBuildFacts(const std::string& Text);
+
+// ---- What the program reports about itself, per platform -------------------
+// Under the runner (wine) the program is a Windows program: it sees its own
+// path as a Windows path on drive Z:, gets the raw command line that wine
+// builds from the argument list, and its file name keeps the ".exe".
+
+// Host path as the program under test sees it: unchanged natively, under wine
+// the absolute path on drive Z: ("/work/x" -> "Z:\work\x").
+std::string ProgramSidePath(const std::filesystem::path& HostPath);
+
+// The executable's file name with extension as the program reports it.
+std::string ProgramFileName(const std::string& Program = ProgramPath());
+
+// The executable's folder as the error screen shows it (quoted when it holds
+// a blank or ";").
+std::string ShownExeFolder(const std::string& Program = ProgramPath());
+
+// The command line as the error screen shows it for a run of Program with
+// Args. Natively the program joins its arguments, quoting those that are
+// empty or hold a blank or ";"; under wine it is the raw line wine builds:
+// the program's Windows path always quoted, then each argument, quoted when
+// empty or holding a blank or tab, with quotes escaped by backslashes.
+std::string ShownCommandLine(const std::vector<std::string>& Args,
+                             const std::string& Program = ProgramPath());
+
+// Expands @EXEDIR@, @CMDLINE@ (for Args) and @FILENAME@ in an expected text.
+std::string ExpandProgramTokens(std::string Text, const std::vector<std::string>& Args,
+                                const std::string& Program = ProgramPath());
 
 }  // namespace vellary::e2e
