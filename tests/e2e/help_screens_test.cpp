@@ -22,7 +22,8 @@ std::string Golden(const std::string& Name) {
 }
 
 std::string Include(const std::string& Name) {
-  return Crlf(ReadFile(fs::path(VELLARY_SOURCE_DIR) / "tests" / "e2e" / "cases" / (Name + ".inc")));
+  return Crlf(ExpandProgramTokens(
+      ReadFile(fs::path(VELLARY_SOURCE_DIR) / "tests" / "e2e" / "cases" / (Name + ".inc")), {}));
 }
 
 }  // namespace
