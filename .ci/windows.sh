@@ -10,18 +10,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 started=$SECONDS
 
-install_missing() {
-  local missing=()
-  for pkg in "$@"; do
-    dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "== installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-  fi
-}
+source .ci/lib.sh
 
 install_missing cmake ninja-build g++ libgtest-dev g++-mingw-w64-x86-64-posix wine64
 

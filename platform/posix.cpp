@@ -195,32 +195,6 @@ std::string ExecutablePath(const char* Argv0) {
   return Found.empty() ? Name : Found;
 }
 
-std::string ArchitectureSuffix() {
-#if defined(__x86_64__) || defined(_M_X64)
-  return " x64";
-#elif defined(__i386__) || defined(_M_IX86)
-  return " x86";
-#elif defined(__aarch64__) || defined(_M_ARM64)
-  return " arm64";
-#elif defined(__arm__)
-  return " arm";
-#else
-  return "";
-#endif
-}
-
-std::string ToolchainText() {
-#if defined(__clang__)
-  return " using Clang " + std::to_string(__clang_major__) + "." + std::to_string(__clang_minor__) + "." +
-         std::to_string(__clang_patchlevel__);
-#elif defined(__GNUC__)
-  return " using GCC " + std::to_string(__GNUC__) + "." + std::to_string(__GNUC_MINOR__) + "." +
-         std::to_string(__GNUC_PATCHLEVEL__);
-#else
-  return "";
-#endif
-}
-
 // ---- Text ------------------------------------------------------------------
 
 static bool SameCharsetName(const char* A, const char* B) {
