@@ -15,7 +15,6 @@ namespace {
 
 constexpr const char* NeedsFileNameMessage = "The %s parameter requires a valid filename.";
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
-constexpr const char* FileErrorMessage = "File handling error occurred with \"%s\" -- %s";
 constexpr int AccessDenied = 5;
 
 // Pipeline records into a text output; the first write error is kept and
@@ -45,10 +44,6 @@ private:
   core::TConsole& Console;
   core::TTextOutput* Saved;
 };
-
-core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
-  return {ExitCode, core::SubstituteArgs(FileErrorMessage, {Name, FileErrorText(Error)})};
-}
 
 engine::TPipelineSettings PipelineSettingsOf(const TRunSettings& S,
                                              engine::TReplaceMatrix Pairs,

@@ -11,7 +11,6 @@ namespace vellary::app {
 
 static constexpr std::string_view MsgRequiresFilename = "The %s parameter requires a valid filename.";
 static constexpr std::string_view MsgNoValidFile = "No valid %s file was provided with the %s parameter: \"%s\"";
-static constexpr std::string_view MsgFileHandling = "File handling error occurred with \"%s\" -- %s";
 
 // Every line of the open Input through the table's line rules.
 [[nodiscard]] static int ReadReplacementLines(TTextInput& Input, char Delimiter,
@@ -43,7 +42,7 @@ core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
     Error = CloseError;
   if (Error != 0) {
     Table.clear();
-    return {core::ExitReadError, core::SubstituteArgs(MsgFileHandling, {FileName, FileErrorText(Error)})};
+    return FileFailure(core::ExitReadError, FileName, Error);
   }
   engine::FinishReplacementTable(Table);
   return {};

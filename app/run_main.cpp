@@ -65,9 +65,7 @@ static core::TStatus SampleStep(core::TCoreState& Core, const TRunSettings& S) {
   if (core::TStatus Status = MakeSampleFile(Core, S); !Status.Ok())
     return Status;
   if (int Error = Core.Console.ConsoleOut->Flush(); Error != 0)
-    return {core::ExitWriteError,
-            core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
-                                 {S.SampleFileName, FileErrorText(Error)})};
+    return FileFailure(core::ExitWriteError, S.SampleFileName, Error);
   return {};
 }
 

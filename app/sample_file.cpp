@@ -11,7 +11,6 @@
 
 namespace vellary::app {
 
-static constexpr const char* SampleFailureTemplate = R"(File handling error occurred with "%s" -- %s)";
 static constexpr const char* SampleSuccessLine = "Successfully generated sample file.";
 static constexpr std::size_t SampleRuleLength = 100;
 
@@ -66,28 +65,23 @@ int WriteSampleFile(core::TTextOutput& Output, std::string_view ProgramName) {
   return 0;
 }
 
-static core::TStatus SampleFailure(const TRunSettings& Settings, int Error) {
-  return {core::ExitWriteError, core::SubstituteArgs(SampleFailureTemplate,
-                                                     {Settings.SampleFileName, FileErrorText(Error)})};
-}
-
 core::TStatus MakeSampleFile(core::TCoreState& Core, const TRunSettings& Settings) {
   const std::string& Name = Core.VersionInfo.BaseName;
   core::TTextOutput File;
   if (int Error = CreateTextOutput(File, Settings.SampleFileName); Error != 0)
-    return SampleFailure(Settings, Error);
+    return FileFailure(core::ExitWriteError, Settings.SampleFileName, Error);
   if (int Error = WriteSampleFile(File, Name); Error != 0)
-    return SampleFailure(Settings, Error);
+    return FileFailure(core::ExitWriteError, Settings.SampleFileName, Error);
   // The sample is far smaller than the buffer, so its bytes reach the disk
   // only here: a full disk shows up at this close, and must not be reported
   // as success.
   if (int Error = CloseText(File); Error != 0)
-    return SampleFailure(Settings, Error);
+    return FileFailure(core::ExitWriteError, Settings.SampleFileName, Error);
   core::TTextOutput& Console = *Core.Console.ConsoleOut;
   int Error = Settings.ShowSampleRec.Found ? WriteSampleFile(Console, Name)
                                            : WriteRecord(Console, SampleSuccessLine);
   if (Error != 0)
-    return SampleFailure(Settings, Error);
+    return FileFailure(core::ExitWriteError, Settings.SampleFileName, Error);
   return {};
 }
 

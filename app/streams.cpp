@@ -44,6 +44,11 @@ std::string FileErrorText(int Code) {
   return Text;
 }
 
+core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
+  return {ExitCode, core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
+                                         {Name, FileErrorText(Error)})};
+}
+
 // ---- Reading lines -----------------------------------------------------------
 
 // Offset of the next Byte at or after From, or npos. Every byte of every

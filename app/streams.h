@@ -2,6 +2,7 @@
 // creating outputs, and the fixed error texts of failed file operations.
 #pragma once
 
+#include "core/status.h"
 #include "core/text_output.h"
 #include "platform/platform.h"
 
@@ -19,6 +20,10 @@ inline constexpr std::size_t InputBufferSize = 262144;
 // The text shown after " -- " for a failed file operation's error code:
 // "File not found", "Disk Full", ... or "Unknown Run-Time error : %3.3d".
 std::string FileErrorText(int Code);
+
+// The failure of a file operation: ExitCode with 'File handling error
+// occurred with "<Name>" -- <error text>'.
+core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 
 // A text file read line by line. Lines end at CR LF, a lone LF or a lone CR;
 // every other byte (NUL, byte 26, a byte-order mark) stays in the line. Memory
