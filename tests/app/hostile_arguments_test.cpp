@@ -5,6 +5,8 @@
 
 #include "core/param_validation.h"
 
+#include "app/parsed_line.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,20 +20,7 @@
 namespace vellary::app {
 namespace {
 
-struct TParsedLine {
-  core::TCoreState Core;
-  TRunSettings Settings;
-};
-
-std::unique_ptr<TParsedLine> Parse(const std::vector<std::string>& Args) {
-  auto Line = std::make_unique<TParsedLine>();
-  core::TParamState& P = Line->Core.Params;
-  core::InitParamState(P, Args);
-  RegisterOptions(Line->Core, Line->Settings);
-  core::ValidateParamSyntax(P, P.CustomSyntaxStats, P.ParamStatus, P.RegisteredParamNames, true,
-                            -1, -1);
-  return Line;
-}
+using testing::Parse;
 
 TEST(HostileArguments, TenMegabyteArgumentIsTakenWhole) {
   const std::string Big(10u << 20, 'v');

@@ -4,6 +4,8 @@
 
 #include "core/param_validation.h"
 
+#include "app/parsed_line.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,21 +20,7 @@ using core::psParam;
 using core::psUnmarked;
 using core::psValue;
 
-struct TParsedLine {
-  core::TCoreState Core;
-  TRunSettings Settings;
-};
-
-// Registers the options over Args and validates, as the run sequence does.
-std::unique_ptr<TParsedLine> Parse(const std::vector<std::string>& Args) {
-  auto Line = std::make_unique<TParsedLine>();
-  core::TParamState& P = Line->Core.Params;
-  core::InitParamState(P, Args);
-  RegisterOptions(Line->Core, Line->Settings);
-  core::ValidateParamSyntax(P, P.CustomSyntaxStats, P.ParamStatus, P.RegisteredParamNames, true,
-                            -1, -1);
-  return Line;
-}
+using testing::Parse;
 
 TEST(RegisterOptions, WorkedExampleStatistics) {
   const auto L = Parse({"report.txt", "-o", "out.txt", "--la=Done", "-x", "extra"});
