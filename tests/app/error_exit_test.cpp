@@ -4,6 +4,8 @@
 
 #include "core/version_info.h"
 
+#include "app/captured_core.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,17 +14,7 @@ using namespace vellary;
 
 namespace {
 
-struct TCapturedCore {
-  core::TCoreState Core;
-  std::string Out, Err;
-  TCapturedCore() {
-    Core.Console.StdOut.BindToString(&Out);
-    Core.Console.StdErr.BindToString(&Err);
-    Core.Facts.Build = {"2024/10/07", "2024/10/07 13:13:21", " x64", " using GCC 12.2.0"};
-    Core.Facts.RawCommandLine = "vellary -z";
-    core::FillVersionInfo(Core.VersionInfo, "/usr/bin/vellary", "2.4.0", "2.4.0.260", "D");
-  }
-};
+using vellary::app::testing::TCapturedCore;
 
 }  // namespace
 

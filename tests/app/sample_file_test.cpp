@@ -4,6 +4,8 @@
 
 #include "core/version_info.h"
 
+#include "app/captured_core.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,15 +18,7 @@ using namespace vellary;
 
 namespace {
 
-struct TCapturedCore {
-  core::TCoreState Core;
-  std::string Out, Err;
-  TCapturedCore() {
-    Core.Console.StdOut.BindToString(&Out);
-    Core.Console.StdErr.BindToString(&Err);
-    core::FillVersionInfo(Core.VersionInfo, "/usr/bin/vellary", "2.4.0", "2.4.0.260", "D");
-  }
-};
+using vellary::app::testing::TCapturedCore;
 
 std::vector<std::string> SplitRecords(const std::string& Text) {
   std::vector<std::string> Lines;
