@@ -23,7 +23,7 @@ int main(int Argc, char** Argv) {
                    platform::ArchitectureSuffix(), platform::ToolchainText()};
     app::BindStandardConsole(Ctx->Core.Console);
     core::InitCore(Ctx->Core, std::move(Facts));
-    Ctx->Upper = platform::BuildUpperTable();
+    Ctx->Upper = app::PlatformCaseFold();
     app::RunMain(*Ctx);
     return app::FinishStandardConsole(Ctx->Core.Console, Ctx->Core.ExitCode);
   } catch (const std::bad_alloc&) {

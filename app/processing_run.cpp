@@ -47,7 +47,7 @@ private:
 
 engine::TPipelineSettings PipelineSettingsOf(const TRunSettings& S,
                                              engine::TReplaceMatrix Pairs,
-                                             const engine::TUpperTable& Upper) {
+                                             const engine::TCaseFold& Upper) {
   engine::TPipelineSettings P;
   P.Ascii = S.AsciiRec.Found;
   P.Replace = S.ReplaceRec.Found;
@@ -152,8 +152,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     return {core::ExitNoValidFile, core::SubstituteArgs(FileNotFoundMessage, {S.InputFileName})};
   }
 
-  const engine::TPipelineSettings Settings = PipelineSettingsOf(S, std::move(Pairs), Ctx.Upper);
-  engine::TLinePipeline Pipeline(Settings);
+  engine::TLinePipeline Pipeline(PipelineSettingsOf(S, std::move(Pairs), Ctx.Upper));
   if (int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline); Error != 0)
     return FileFailure(core::ExitReadError, S.InputFileName, Error);
   return {};

@@ -10,7 +10,7 @@ namespace vellary::app {
 struct TRunContext {
   core::TCoreState Core;
   TRunSettings Settings;
-  engine::TUpperTable Upper = engine::AsciiUpperTable();  // the platform's, set at start
+  engine::TCaseFold Upper;  // the platform's letter case, set at start
 };
 
 }  // namespace vellary::app

@@ -116,6 +116,13 @@ void RunMain(TRunContext& Ctx) {
     ErrorExit(Core, Status.ExitCode, Status.Message, true);
 }
 
+engine::TCaseFold PlatformCaseFold() {
+  const std::vector<engine::TCodePointCase> Cases = platform::Utf8UpperCases();
+  if (Cases.empty())
+    return engine::TCaseFold(platform::BuildUpperTable());
+  return engine::TCaseFold(Cases);
+}
+
 void BindStandardConsole(core::TConsole& Console) {
   const platform::TCodePage Ansi = platform::AnsiCodePage();
   const platform::TCodePage ConsoleCp = platform::ConsoleOutputCodePage();

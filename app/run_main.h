@@ -18,6 +18,10 @@ namespace vellary::app {
 // otherwise; standard output is flushed before anything goes to standard error.
 void BindStandardConsole(core::TConsole& Console);
 
+// Letter case as the platform has it: per character in a UTF-8 locale,
+// otherwise per byte through the ANSI code page's table.
+engine::TCaseFold PlatformCaseFold();
+
 // Flushes the standard channels at the end of the run. A failure to write
 // standard output that was not reported yet turns a successful exit code
 // into 71 (the text would otherwise be lost silently).

@@ -50,23 +50,34 @@ static void AddPreimage(TPreimage& P, unsigned char B) {
   P.Weight += ByteWeights[B];
 }
 
-TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TUpperTable& Upper) {
+// Whether Text is valid UTF-8 throughout.
+static bool AllCharacters(std::string_view Text) {
+  const auto* P = reinterpret_cast<const unsigned char*>(Text.data());
+  const auto* End = P + Text.size();
+  char32_t Cp;
+  for (std::size_t Length; P < End; P += Length)
+    if ((Length = DecodeUtf8(P, End, Cp)) == 0)
+      return false;
+  return true;
+}
+
+TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold) {
   for (unsigned B = 0; B < 256; ++B)
-    Table[B] = CaseSensitive ? static_cast<unsigned char>(B) : Upper[B];
-  Needle.resize(Text.size());
-  for (std::size_t I = 0; I < Text.size(); ++I)
-    Needle[I] = static_cast<char>(Table[static_cast<unsigned char>(Text[I])]);
+    Table[B] = CaseSensitive ? static_cast<unsigned char>(B) : Fold.ByteTable()[B];
+  if (CaseSensitive)
+    Needle.assign(Text);
+  else
+    Fold.Fold(Text, Needle);
   if (Needle.empty())
     return;
+  if (!CaseSensitive && Fold.Utf8()) {
+    ForAnyLine = Fold.ByteSearchableNeedle(Needle);
+    CheckBoundaries = !AllCharacters(Needle);
+  }
 
   // The identity and the ASCII table have preimages in closed form, which
   // keeps a one-off finder cheap; any other table takes one pass over it.
-  static constexpr TUpperTable Ascii = [] {
-    TUpperTable T{};
-    for (unsigned B = 0; B < 256; ++B)
-      T[B] = static_cast<unsigned char>(B >= 'a' && B <= 'z' ? B - ('a' - 'A') : B);
-    return T;
-  }();
+  static constexpr TUpperTable Ascii = AsciiUpperTable();
   const bool IsAscii = !CaseSensitive && Table == Ascii;
   std::array<TPreimage, 256> Preimages;
   if (!CaseSensitive && !IsAscii) {
@@ -164,6 +175,14 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
   for (const char* P = First; P < Stop; ++P)
     if (Table[static_cast<unsigned char>(*P)] == Target && MatchesAt(P - Offset))
       return PositionOf(P);
+  return std::string_view::npos;
+}
+
+std::size_t TByteFinder::FindFolded(std::string_view Folded, std::size_t From) const {
+  for (std::size_t At = Find(Folded, From); At != std::string_view::npos; At = Find(Folded, At + 1))
+    if (!CheckBoundaries ||
+        (IsCharacterStart(Folded, At) && IsCharacterStart(Folded, At + Needle.size())))
+      return At;
   return std::string_view::npos;
 }
 

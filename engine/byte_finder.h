@@ -22,8 +22,8 @@ class TByteFinder {
 public:
   TByteFinder() = default;
   // Text is the needle as written; unless CaseSensitive it is upper-cased
-  // through Upper, and text searched later is compared through Upper too.
-  TByteFinder(std::string_view Text, bool CaseSensitive, const TUpperTable& Upper);
+  // by Fold, and text searched later is compared through its byte table.
+  TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold);
 
   bool Empty() const { return Needle.empty(); }
   std::size_t Size() const { return Needle.size(); }
@@ -38,11 +38,21 @@ public:
   // npos. An empty needle is never found.
   std::size_t Find(std::string_view Hay, std::size_t From = 0) const;
 
+  // True when Find on a line as it is gives the per-character answer for
+  // every line (see TCaseFold::ByteSearchableNeedle); otherwise lines that
+  // are not ByteSearchable are searched folded, through FindFolded.
+  bool AnyLine() const { return ForAnyLine; }
+  // Find in a text folded by the same TCaseFold, counting only occurrences
+  // that begin and end on character boundaries.
+  std::size_t FindFolded(std::string_view Folded, std::size_t From = 0) const;
+
 private:
   bool MatchesAt(const char* Start) const;
 
   std::string Needle;
   TUpperTable Table{};        // identity when case-sensitive
+  bool ForAnyLine = true;
+  bool CheckBoundaries = false;  // holds bytes that stand alone: may match inside a character
   bool Exact = true;          // each needle byte is met only by itself: memcmp suffices
   std::size_t Offset = 0;     // index of the needle byte scanned for
   unsigned char Cand[2] = {}; // the bytes that fold to Needle[Offset] ...

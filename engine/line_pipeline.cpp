@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <utility>
 
 namespace vellary::engine {
 
@@ -31,21 +32,17 @@ static TSearchListTexts ListTextsOf(const TPipelineSettings& S) {
   return T;
 }
 
-TLinePipeline::TLinePipeline(const TPipelineSettings& S)
-    : Ascii(S.Ascii), Replace(S.Replace), Find(S.Find), Eliminate(S.Eliminate), Tally(S.Tally),
-      Divider(S.Divider), Newline(S.Newline), SeparatorLine(S.SeparatorLine),
-      DividerLine(S.DividerLine), PlusSpaceText(S.PlusSpaceText), PrependText(S.PrependText),
-      AppendText(S.AppendText), DividerCount(S.DividerCount), NewlineCount(S.NewlineCount),
-      InputFileName(S.InputFileName) {
+TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)) {
   const TMatchOptions Options{.CaseSensitive = S.CaseSensitive, .Extended = S.Extended, .Upper = S.Upper};
   Lists = PrepareSearchLists(ListTextsOf(S), S.SearchDelimiter, Options);
-  if (!Replace)
+  if (!S.Replace)
     return;
   Pairs.reserve(S.Replacements.size());
   std::vector<std::string> Needles;
   for (const TSearchReplaceRec& Pair : S.Replacements) {
     Pairs.emplace_back(Pair, S.CaseSensitive, S.Extended, S.Upper);
     Needles.push_back(Pairs.back().Finder().Folded());
+    PairsNeedFold = PairsNeedFold || !Pairs.back().Finder().AnyLine();
   }
   if (!Pairs.empty())
     PairFilter = TPairFilter(std::move(Needles), Pairs.front().Finder().FoldTable());
@@ -56,54 +53,60 @@ std::int32_t TLinePipeline::DisplayedCount() const {
   return static_cast<std::int32_t>(Displayed < Max ? Displayed : Max);
 }
 
+// The line without NUL bytes (-a): RawLine itself when it holds none.
+std::string_view TLinePipeline::Clean(std::string_view RawLine) {
+  Holder = nullptr;
+  if (!S.Ascii || RawLine.find('\0') == std::string_view::npos)
+    return RawLine;
+  Work.clear();
+  for (std::size_t From = 0, Zero; From < RawLine.size(); From = Zero + 1) {
+    Zero = std::min(RawLine.find('\0', From), RawLine.size());
+    Work.append(RawLine.substr(From, Zero - From));
+  }
+  Holder = &Work;
+  return Work;
+}
+
+// Applies pair K to the working line; a change moves it to the free buffer.
+// True when the line changed.
+bool TLinePipeline::ApplyPair(std::size_t K, std::string_view& Line) {
+  std::string* Free = Holder == &Work ? &Scratch : &Work;
+  if (!Pairs[K].Apply(Subject, *Free))
+    return false;
+  Holder = Free;
+  Line = *Holder;
+  Subject.Reset(Line, S.Upper);
+  return true;
+}
+
 // The working line: RawLine itself when nothing changes it, otherwise a view
 // of whichever scratch buffer holds the last change.
 std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
-  std::string_view Line = RawLine;
-  std::string* Holder = nullptr;
-  if (Ascii && Line.find('\0') != std::string_view::npos) {
-    Work.clear();
-    for (std::size_t From = 0, Zero; From < Line.size(); From = Zero + 1) {
-      Zero = std::min(Line.find('\0', From), Line.size());
-      Work.append(Line.substr(From, Zero - From));
-    }
-    Holder = &Work;
-    Line = Work;
-  }
+  std::string_view Line = Clean(RawLine);
+  Subject.Reset(Line, S.Upper);
   if (Pairs.empty())
     return Line;
   PairFilter.Observe(Line);
   // Until a pair changes the line, only the pairs the filter lets through
   // can occur; after a change, inserted text may hold any search text, so
-  // every later pair searches.
-  const std::size_t Filtered = std::min(Pairs.size(), TPairFilter::MaxPairs);
-  std::uint32_t Candidates = PairFilter.Candidates(Line);
-  std::size_t K = 0;
-  while (K < Filtered) {
-    if (Candidates == 0) {
-      K = Filtered;
+  // every later pair searches. A line whose bytes do not show its letters'
+  // case is filtered in its folded form.
+  const std::string_view Filtered =
+      PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
+  std::uint32_t Candidates = PairFilter.Candidates(Filtered);
+  const std::size_t FilteredPairs = std::min(Pairs.size(), TPairFilter::MaxPairs);
+  std::size_t Next = FilteredPairs;
+  for (; Candidates != 0; Candidates &= Candidates - 1) {
+    const auto K = static_cast<std::size_t>(std::countr_zero(Candidates));
+    if (K >= FilteredPairs)
       break;
-    }
-    K = static_cast<std::size_t>(std::countr_zero(Candidates));
-    Candidates &= Candidates - 1;
-    if (K >= Filtered) {
-      K = Filtered;
-      break;
-    }
-    std::string* Free = Holder == &Work ? &Scratch : &Work;
-    if (Pairs[K++].Apply(Line, *Free)) {
-      Holder = Free;
-      Line = *Holder;
+    if (ApplyPair(K, Line)) {
+      Next = K + 1;
       break;
     }
   }
-  for (; K < Pairs.size(); ++K) {
-    std::string* Free = Holder == &Work ? &Scratch : &Work;
-    if (!Pairs[K].Apply(Line, *Free))
-      continue;
-    Holder = Free;
-    Line = *Holder;
-  }
+  for (std::size_t K = Next; K < Pairs.size(); ++K)
+    (void)ApplyPair(K, Line);
   return Line;
 }
 
@@ -111,42 +114,42 @@ void TLinePipeline::BuildRecord(std::string_view Line, const TSearchMatchRec& Ma
   // Prepend and append land on the first and last physical line of the block.
   Record.clear();
   if (Match.FindBefore)
-    Record += PrependText;
+    Record += S.PrependText;
   if (Match.SpaceBefore)
-    Record.append(PlusSpaceText).append(LineBreak);
+    Record.append(S.PlusSpaceText).append(LineBreak);
   if (Match.LineBefore)
-    Record.append(SeparatorLine).append(LineBreak);
+    Record.append(S.SeparatorLine).append(LineBreak);
   Record += Line;
   if (Match.LineAfter)
-    Record.append(LineBreak).append(SeparatorLine);
+    Record.append(LineBreak).append(S.SeparatorLine);
   if (Match.SpaceAfter)
-    Record.append(LineBreak).append(PlusSpaceText);
+    Record.append(LineBreak).append(S.PlusSpaceText);
   if (Match.FindAfter)
-    Record += AppendText;
+    Record += S.AppendText;
 }
 
 bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
   if (IsBlankLine(RawLine)) {
-    if (Find || Eliminate)
+    if (S.Find || S.Eliminate)
       return true;
-    return Out.PutLine(PlusSpaceText);
+    return Out.PutLine(S.PlusSpaceText);
   }
   const std::string_view Line = CleanAndReplace(RawLine);
 
   // The tests are independent of each other, so the lists that decide whether
   // the line is shown at all go first and the rest only run for shown lines.
-  if (Lists.FindGiven && !Lists.Find.Matches(Line))
+  if (Lists.FindGiven && !Lists.Find.Matches(Subject))
     return true;
-  if (Lists.Skip.Matches(Line))
+  if (Lists.Skip.Matches(Subject))
     return true;
   TSearchMatchRec Match;
-  Match.SpaceBefore = Lists.SpaceBefore.Matches(Line);
-  Match.SpaceAfter = Lists.SpaceAfter.Matches(Line);
-  Match.LineBefore = Lists.LineBefore.Matches(Line);
-  Match.LineAfter = Lists.LineAfter.Matches(Line);
+  Match.SpaceBefore = Lists.SpaceBefore.Matches(Subject);
+  Match.SpaceAfter = Lists.SpaceAfter.Matches(Subject);
+  Match.LineBefore = Lists.LineBefore.Matches(Subject);
+  Match.LineAfter = Lists.LineAfter.Matches(Subject);
   // Prepending or appending nothing changes nothing: skip those tests then.
-  Match.FindBefore = !PrependText.empty() && (!Lists.FindBeforeGiven || Lists.FindBefore.Matches(Line));
-  Match.FindAfter = !AppendText.empty() && (!Lists.FindAfterGiven || Lists.FindAfter.Matches(Line));
+  Match.FindBefore = !S.PrependText.empty() && (!Lists.FindBeforeGiven || Lists.FindBefore.Matches(Subject));
+  Match.FindAfter = !S.AppendText.empty() && (!Lists.FindAfterGiven || Lists.FindAfter.Matches(Subject));
 
   ++Displayed;
   const bool Extended = Match.SpaceBefore || Match.SpaceAfter || Match.LineBefore ||
@@ -158,19 +161,19 @@ bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
 }
 
 bool TLinePipeline::FinishOutput(TLineSink& Out, TLineSink& TallySink) {
-  if (Divider)
-    for (std::int32_t I = 0; I < DividerCount; ++I)
-      if (!Out.PutLine(DividerLine))
+  if (S.Divider)
+    for (std::int32_t I = 0; I < S.DividerCount; ++I)
+      if (!Out.PutLine(S.DividerLine))
         return false;
   // Each newline record holds a line break of its own besides the record's end.
-  if (Newline)
-    for (std::int32_t I = 0; I < NewlineCount; ++I)
+  if (S.Newline)
+    for (std::int32_t I = 0; I < S.NewlineCount; ++I)
       if (!Out.PutLine(LineBreak))
         return false;
-  if (!Tally)
+  if (!S.Tally)
     return true;
   // Plain concatenation: the file name is never a format.
-  Record.assign("--- ").append(InputFileName).append(": ").append(std::to_string(Displayed));
+  Record.assign("--- ").append(S.InputFileName).append(": ").append(std::to_string(Displayed));
   return TallySink.PutLine(Record);
 }
 

@@ -46,14 +46,16 @@ struct TPipelineSettings {
   std::string InputFileName{};  // as given, for the tally
 
   TReplaceMatrix Replacements{};
-  TUpperTable Upper = AsciiUpperTable();
+  TCaseFold Upper{};  // how letter case is ignored without -s
 };
 
 class TLinePipeline {
 public:
   // Prepares the search lists and replacement pairs once for the whole run.
-  // Keeps its own copies of what it needs; Settings may go away afterwards.
-  explicit TLinePipeline(const TPipelineSettings& Settings);
+  // Keeps its own copy of the settings.
+  explicit TLinePipeline(TPipelineSettings Settings);
+  TLinePipeline(const TLinePipeline&) = delete;
+  TLinePipeline& operator=(const TLinePipeline&) = delete;
 
   // Writes zero or one record for RawLine (without its line end). Blank
   // lines (empty, one byte 0, or exactly CR LF) are dropped with -f or -e and
@@ -73,19 +75,20 @@ public:
 
 private:
   std::string_view CleanAndReplace(std::string_view RawLine);
+  std::string_view Clean(std::string_view RawLine);
+  bool ApplyPair(std::size_t K, std::string_view& Line);
   void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
 
-  // Switches and texts of the run, copied once.
-  bool Ascii, Replace, Find, Eliminate, Tally, Divider, Newline;
-  std::string SeparatorLine, DividerLine, PlusSpaceText, PrependText, AppendText;
-  std::int32_t DividerCount, NewlineCount;
-  std::string InputFileName{};
+  const TPipelineSettings S;  // the run's switches and texts
 
   TPreparedSearchLists Lists;
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
   TPairFilter PairFilter;
+  bool PairsNeedFold = false;  // some pair's byte search is not exact on every line
+  TFoldedLine Subject;         // the working line as the searches see it
   std::int64_t Displayed = 0;  // wide, so that a huge input cannot overflow it
   std::string Work, Scratch, Record;  // reused for every line
+  std::string* Holder = nullptr;      // which of Work and Scratch holds the working line
 };
 
 }  // namespace vellary::engine

@@ -2,6 +2,9 @@
 // occurrence of a pair's search text in a line.
 #include "engine/replace_table.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace vellary::engine {
 
 static constexpr std::size_t TableGrowStep = 10;
@@ -72,24 +75,37 @@ static void ReplaceFrom(std::string_view Line, const TByteFinder& Search, std::s
 }
 
 void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
-                      bool CaseSensitive, bool Extended, const TUpperTable& Upper,
+                      bool CaseSensitive, bool Extended, const TCaseFold& Upper,
                       std::string& Out) {
   if (Extended) {
     const TSearchReplaceRec Pair{TranslateExtendedEscapes(Search), TranslateExtendedEscapes(Replace)};
     ApplyReplacement(Line, Pair.Search, Pair.Replace, CaseSensitive, false, Upper, Out);
     return;
   }
-  const TByteFinder Finder(Search, CaseSensitive, Upper);
-  const std::size_t First = Finder.Find(Line);
-  if (First == std::string_view::npos) {
-    Out.assign(Line);
+  Out.clear();
+  if (Search.empty() || CaseSensitive) {
+    Out = Search.empty() ? std::string(Line) : ReplaceAll(Line, Search, Replace);
     return;
   }
-  ReplaceFrom(Line, Finder, First, Replace, Out);
+  std::vector<char32_t> Chars, Needle;
+  std::vector<std::size_t> Starts;  // byte offset of each character, and the end
+  Upper.FoldToCharacters(Line, Chars, &Starts);
+  Upper.FoldToCharacters(Search, Needle);
+  std::size_t Copied = 0;
+  for (std::size_t I = 0; I + Needle.size() <= Chars.size();) {
+    if (!std::equal(Needle.begin(), Needle.end(), Chars.begin() + static_cast<std::ptrdiff_t>(I))) {
+      ++I;
+      continue;
+    }
+    Out.append(Line.substr(Copied, Starts[I] - Copied)).append(Replace);
+    I += Needle.size();
+    Copied = Starts[I];
+  }
+  Out.append(Line.substr(Copied));
 }
 
 TPreparedReplacement::TPreparedReplacement(const TSearchReplaceRec& Pair, bool CaseSensitive,
-                                           bool Extended, const TUpperTable& Upper)
+                                           bool Extended, const TCaseFold& Upper)
     : Search(Extended ? TranslateExtendedEscapes(Pair.Search) : Pair.Search, CaseSensitive, Upper),
       Replace(Extended ? TranslateExtendedEscapes(Pair.Replace) : Pair.Replace) {}
 
@@ -98,6 +114,45 @@ bool TPreparedReplacement::Apply(std::string_view Line, std::string& Out) const 
   if (First == std::string_view::npos)
     return false;
   ReplaceFrom(Line, Search, First, Replace, Out);
+  return true;
+}
+
+// Out := Line with every occurrence in its folded form replaced. Folded
+// and original positions are walked in step, character by character, so an
+// occurrence is cut from the line at the bytes of the characters it covers.
+static void ReplaceFolded(TFoldedLine& Line, const TByteFinder& Search, std::size_t First,
+                          std::string_view Replace, std::string& Out) {
+  const std::string_view Raw = Line.Text();
+  const std::string_view Folded = Line.Folded();
+  const auto* Begin = reinterpret_cast<const unsigned char*>(Raw.data());
+  const auto* End = Begin + Raw.size();
+  std::size_t RawPos = 0, FoldedPos = 0;
+  auto RawPositionOf = [&](std::size_t Target) {
+    while (FoldedPos < Target) {
+      std::size_t FoldedLength;
+      RawPos += Line.Fold().CharacterAt(Begin + RawPos, End, FoldedLength);
+      FoldedPos += FoldedLength;
+    }
+    return RawPos;
+  };
+  Out.clear();
+  std::size_t Copied = 0;
+  for (std::size_t At = First; At != std::string_view::npos; At = Search.FindFolded(Folded, At)) {
+    const std::size_t Start = RawPositionOf(At);
+    Out.append(Raw.substr(Copied, Start - Copied)).append(Replace);
+    At += Search.Size();
+    Copied = RawPositionOf(At);
+  }
+  Out.append(Raw.substr(Copied));
+}
+
+bool TPreparedReplacement::Apply(TFoldedLine& Line, std::string& Out) const {
+  if (Search.AnyLine() || Line.ByteSearchable())
+    return Apply(Line.Text(), Out);
+  const std::size_t First = Search.FindFolded(Line.Folded());
+  if (First == std::string_view::npos)
+    return false;
+  ReplaceFolded(Line, Search, First, Replace, Out);
   return true;
 }
 

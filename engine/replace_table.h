@@ -4,6 +4,7 @@
 
 #include "engine/byte_finder.h"
 #include "engine/case_fold.h"
+#include "engine/folded_line.h"
 
 #include <cstddef>
 #include <string>
@@ -42,22 +43,26 @@ std::string TranslateExtendedEscapes(std::string_view Text, bool WithDivider = t
 
 // Every occurrence of Search in Line replaced by Replace, left to right and
 // without overlap; inserted text is never searched again. Without
-// CaseSensitive occurrences are found through Upper while the rest of the
-// line keeps its case. With Extended both texts are translated first. An
-// empty Search leaves the line unchanged. The result replaces Out's content;
-// Line must not view Out.
+// CaseSensitive occurrences are found character by character through Upper
+// (an occurrence is the bytes of the characters that matched, whatever
+// their length) while the rest of the line keeps its bytes. With Extended
+// both texts are translated first. An empty Search leaves the line
+// unchanged. The result replaces Out's content; Line must not view Out.
+// Plain and unprepared: the reference for TPreparedReplacement.
 void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
-                      bool CaseSensitive, bool Extended, const TUpperTable& Upper,
+                      bool CaseSensitive, bool Extended, const TCaseFold& Upper,
                       std::string& Out);
 
 // One pair prepared once per run: escapes translated, search text folded.
 class TPreparedReplacement {
 public:
   TPreparedReplacement(const TSearchReplaceRec& Pair, bool CaseSensitive, bool Extended,
-                       const TUpperTable& Upper);
+                       const TCaseFold& Upper);
   // When the search text occurs in Line, Out := Line with every occurrence
   // replaced, and true. Otherwise false and Out is left alone, so an
   // unchanged line is never copied. Line must not view Out.
+  bool Apply(TFoldedLine& Line, std::string& Out) const;
+  // The same for a pair whose byte search is exact on any line (AnyLine).
   bool Apply(std::string_view Line, std::string& Out) const;
   const TByteFinder& Finder() const { return Search; }
 

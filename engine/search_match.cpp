@@ -4,6 +4,9 @@
 
 #include "engine/replace_table.h"
 
+#include <algorithm>
+#include <cassert>
+
 namespace vellary::engine {
 
 // Calls Visit for each item of List in order until Visit returns true. An
@@ -39,22 +42,29 @@ std::string ExtendedSearchItem(std::string_view Item) {
   return TranslateExtendedEscapes(Out, /*WithDivider=*/false);
 }
 
+// Whether Needle occurs in Hay, character by character.
+static bool ContainsCharacters(const std::vector<char32_t>& Hay, const std::vector<char32_t>& Needle) {
+  return std::search(Hay.begin(), Hay.end(), Needle.begin(), Needle.end()) != Hay.end();
+}
+
 bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
                      const TMatchOptions& Options) {
   std::string Wrapped;
   Wrapped += LineBoundaryMarker;
   Wrapped += Line;
   Wrapped += LineBoundaryMarker;
+  std::vector<char32_t> Hay, Needle;
   if (!Options.CaseSensitive)
-    UpperCase(std::string(Wrapped), Options.Upper, Wrapped);
+    Options.Upper.FoldToCharacters(Wrapped, Hay);
 
   return AnyItem(List, Delimiter, [&](std::string_view Item) {
-    std::string Needle = Options.Extended ? ExtendedSearchItem(Item) : std::string(Item);
-    if (Needle.empty())
+    const std::string Text = Options.Extended ? ExtendedSearchItem(Item) : std::string(Item);
+    if (Text.empty())
       return false;
-    if (!Options.CaseSensitive)
-      UpperCase(std::string(Needle), Options.Upper, Needle);
-    return Wrapped.find(Needle) != std::string::npos;
+    if (Options.CaseSensitive)
+      return Wrapped.find(Text) != std::string::npos;
+    Options.Upper.FoldToCharacters(Text, Needle);
+    return ContainsCharacters(Hay, Needle);
   });
 }
 
@@ -77,13 +87,14 @@ TPreparedSearchList::TPreparedSearchList(std::string_view List, char Delimiter,
                                          const TMatchOptions& Options)
     : Marker(Options.CaseSensitive
                  ? static_cast<unsigned char>(LineBoundaryMarker)
-                 : Options.Upper[static_cast<unsigned char>(LineBoundaryMarker)]) {
+                 : Options.Upper.ByteTable()[static_cast<unsigned char>(LineBoundaryMarker)]) {
   AnyItem(List, Delimiter, [&](std::string_view Item) {
     const std::string Text = Options.Extended ? ExtendedSearchItem(Item) : std::string(Item);
     if (Text.empty())
       return false;  // matches nothing: not kept
     TItem Prepared{TByteFinder(Text, Options.CaseSensitive, Options.Upper), false};
     Prepared.HasMarker = Prepared.Needle.Folded().find(static_cast<char>(Marker)) != std::string::npos;
+    NoFold = NoFold && Prepared.Needle.AnyLine();
     Items.push_back(std::move(Prepared));
     return false;
   });
@@ -115,10 +126,25 @@ bool TPreparedSearchList::MatchesItem(const TItem& Item, std::string_view Line) 
   return MatchesWrappedAt(0) || MatchesWrappedAt(N + 2 - M);
 }
 
-bool TPreparedSearchList::MatchesAny(std::string_view Line) const {
+bool TPreparedSearchList::Matches(std::string_view Line) const {
+  assert(NoFold && "a list that may need the folded line is tested through TFoldedLine");
   for (const TItem& Item : Items)
     if (MatchesItem(Item, Line))
       return true;
+  return false;
+}
+
+// An item whose byte search is not exact on this line is searched in the
+// folded line, where the markers stand at the edges already.
+bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
+  for (const TItem& Item : Items) {
+    if (Item.Needle.AnyLine() || Line.ByteSearchable()) {
+      if (MatchesItem(Item, Line.Text()))
+        return true;
+    } else if (Item.Needle.FindFolded(Line.Wrapped()) != std::string_view::npos) {
+      return true;
+    }
+  }
   return false;
 }
 
@@ -140,7 +166,7 @@ TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Deli
   return Out;
 }
 
-TSearchMatchRec MatchSearchLists(std::string_view Line, const TPreparedSearchLists& Lists) {
+TSearchMatchRec MatchSearchLists(TFoldedLine& Line, const TPreparedSearchLists& Lists) {
   TSearchMatchRec Rec;
   Rec.SpaceBefore = Lists.SpaceBefore.Matches(Line);
   Rec.SpaceAfter = Lists.SpaceAfter.Matches(Line);

@@ -4,15 +4,13 @@
 
 #include "engine/byte_finder.h"
 #include "engine/case_fold.h"
+#include "engine/folded_line.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vellary::engine {
-
-// Wraps the line under test on both sides; extended-mode anchors become it.
-inline constexpr char LineBoundaryMarker = '\x04';
 
 struct TSearchMatchRec {
   bool SpaceBefore = false;
@@ -28,7 +26,7 @@ struct TSearchMatchRec {
 struct TMatchOptions {
   bool CaseSensitive = false;  // -s
   bool Extended = false;       // -x
-  TUpperTable Upper = AsciiUpperTable();
+  TCaseFold Upper{};            // how letter case is ignored without -s
 };
 
 // An item of a search list as it is searched in extended mode. Anchors first:
@@ -41,7 +39,8 @@ std::string ExtendedSearchItem(std::string_view Item);
 
 // True when at least one item of List (cut at Delimiter) occurs in Line
 // wrapped in markers. Empty items match nothing. Plain and unprepared: every
-// call splits, rewrites and upper-cases anew.
+// call splits, rewrites and upper-cases anew, and compares character by
+// character; the reference for the prepared lists.
 bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
                      const TMatchOptions& Options);
 
@@ -65,7 +64,11 @@ public:
   // False for an empty list or one whose items are all empty.
   bool CanMatch() const { return !Items.empty(); }
   // Inline so that the many lists a run leaves empty cost no call per line.
-  bool Matches(std::string_view Line) const { return !Items.empty() && MatchesAny(Line); }
+  bool Matches(TFoldedLine& Line) const { return !Items.empty() && MatchesAny(Line); }
+  // For a list that never needs a folded line (NeedsNoFold), such as any
+  // list of a run that folds per byte.
+  bool Matches(std::string_view Line) const;
+  bool NeedsNoFold() const { return NoFold; }
 
 private:
   struct TItem {
@@ -73,9 +76,10 @@ private:
     bool HasMarker = false;    // holds the (folded) marker: may meet the line's edges
   };
   bool MatchesItem(const TItem& Item, std::string_view Line) const;
-  bool MatchesAny(std::string_view Line) const;
+  bool MatchesAny(TFoldedLine& Line) const;
 
   std::vector<TItem> Items;
+  bool NoFold = true;  // every item's byte search is exact on any line
   unsigned char Marker = LineBoundaryMarker;  // the marker as compared (folded)
 };
 
@@ -86,6 +90,6 @@ struct TPreparedSearchLists {
 };
 TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Delimiter,
                                         const TMatchOptions& Options);
-TSearchMatchRec MatchSearchLists(std::string_view Line, const TPreparedSearchLists& Lists);
+TSearchMatchRec MatchSearchLists(TFoldedLine& Line, const TPreparedSearchLists& Lists);
 
 }  // namespace vellary::engine

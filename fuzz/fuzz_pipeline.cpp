@@ -2,6 +2,7 @@
 // search lists, the switches and the input bytes, into an in-memory sink.
 // The same input must give the same output twice.
 #include "engine/line_pipeline.h"
+#include "tests/engine/sample_case_fold.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -61,11 +62,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   S.Newline = In.ConsumeBool();
   S.CaseSensitive = In.ConsumeBool();
   S.Extended = In.ConsumeBool();
-  // A single-byte code page folds letters above 127 too.
-  if (In.ConsumeBool())
+  // A single-byte code page folds letters above 127 too; a UTF-8 locale
+  // folds characters.
+  switch (In.ConsumeIntegralInRange(0, 2)) {
+  case 1: {
+    engine::TUpperTable Table = engine::AsciiUpperTable();
     for (int B = 0xE0; B <= 0xFE; ++B)
       if (B != 0xF7)
-        S.Upper[static_cast<std::size_t>(B)] = static_cast<unsigned char>(B - 0x20);
+        Table[static_cast<std::size_t>(B)] = static_cast<unsigned char>(B - 0x20);
+    S.Upper = Table;
+    break;
+  }
+  case 2:
+    S.Upper = engine::testing::SampleUtf8CaseFold();
+    break;
+  default:
+    break;
+  }
   S.SearchDelimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
   const char ReplaceDelimiter = In.ConsumeBool() ? ';' : '|';
   S.DividerCount = In.ConsumeIntegralInRange<std::int32_t>(1, 8);

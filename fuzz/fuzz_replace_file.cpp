@@ -3,6 +3,7 @@
 // does not occur must leave the line unchanged.
 #include "engine/replace_table.h"
 #include "engine/search_match.h"
+#include "tests/engine/sample_case_fold.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -14,6 +15,8 @@ using namespace vellary;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
   FuzzedDataProvider In(Data, Size);
   engine::TMatchOptions Options;
+  if (In.ConsumeBool())
+    Options.Upper = engine::testing::SampleUtf8CaseFold();
   Options.CaseSensitive = In.ConsumeBool();
   Options.Extended = In.ConsumeBool();
   const char Delimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
@@ -23,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   const std::string Line = In.ConsumeRemainingBytesAsString();
 
   const engine::TPreparedSearchList Prepared(List, Delimiter, Options);
-  if (Prepared.Matches(Line) != engine::LineMatchesList(Line, List, Delimiter, Options))
+  engine::TFoldedLine Subject;
+  Subject.Reset(Line, Options.Upper);
+  if (Prepared.Matches(Subject) != engine::LineMatchesList(Line, List, Delimiter, Options))
     std::abort();
 
   if (Search.empty())
@@ -34,5 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     std::abort();
   engine::ApplyReplacement(Line, Search, Replace, Options.CaseSensitive, Options.Extended,
                            Options.Upper, Out);
+  // The prepared pair replaces exactly what the plain one does.
+  const engine::TPreparedReplacement Pair({Search, Replace}, Options.CaseSensitive,
+                                          Options.Extended, Options.Upper);
+  std::string Fast;
+  if (!Pair.Apply(Subject, Fast))
+    Fast = Line;
+  if (Fast != Out)
+    std::abort();
   return 0;
 }

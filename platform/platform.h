@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vellary::platform {
@@ -74,6 +75,12 @@ void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::s
 // themselves.
 using TUpperTable = std::array<unsigned char, 256>;
 TUpperTable BuildUpperTable();
+
+// In a locale whose charset is UTF-8, every code point whose simple upper
+// case (the C library's towupper in the user's locale) differs from it, with
+// that upper case, in ascending order. Empty in every other locale, and on
+// Windows, where upper-casing stays per byte through the ANSI code page.
+std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases();
 
 // The user's regional abbreviated month name, Month 1..12; the English
 // "Jan".."Dec" where the system has none, empty for a Month out of range.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <cwctype>
 #include <iterator>
 
 #include <fcntl.h>
@@ -281,6 +282,23 @@ TUpperTable BuildUpperTable() {
     Upper[static_cast<std::size_t>(B)] = static_cast<unsigned char>(Mapped >= 0 && Mapped < 256 ? Mapped : B);
   }
   return Upper;
+}
+
+std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
+  std::vector<std::pair<char32_t, char32_t>> Cases;
+  if (MB_CUR_MAX <= 1 || AnsiCodePage() != CpUtf8)
+    return Cases;
+  // Surrogates are no characters; past U+1FFFF no script has letter case,
+  // and the walk stays a millisecond or two at start.
+  constexpr char32_t Last = 0x1FFFF;
+  for (char32_t Cp = 0; Cp <= Last; ++Cp) {
+    if (Cp >= 0xD800 && Cp <= 0xDFFF)
+      continue;
+    const std::wint_t Upper = std::towupper(static_cast<std::wint_t>(Cp));
+    if (Upper != static_cast<std::wint_t>(Cp) && Upper <= 0x10FFFF)
+      Cases.emplace_back(Cp, static_cast<char32_t>(Upper));
+  }
+  return Cases;
 }
 
 std::string MonthAbbreviation(int Month) {

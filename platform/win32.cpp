@@ -191,6 +191,10 @@ TUpperTable BuildUpperTable() {
   return Upper;
 }
 
+std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
+  return {};
+}
+
 std::string MonthAbbreviation(int Month) {
   static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -121,7 +121,9 @@ TEST(MatchSearchLists, ListsNotGivenAndTheirDefaults) {
   EXPECT_TRUE(Rec.FindAfter);
 
   const TPreparedSearchLists Prepared = PrepareSearchLists(Lists, ';', Options);
-  const TSearchMatchRec Fast = MatchSearchLists("DEBUG done", Prepared);
+  TFoldedLine Line;
+  Line.Reset("DEBUG done", Options.Upper);
+  const TSearchMatchRec Fast = MatchSearchLists(Line, Prepared);
   EXPECT_EQ(Fast.SkipLine, Rec.SkipLine);
   EXPECT_EQ(Fast.LineAfter, Rec.LineAfter);
   EXPECT_EQ(Fast.Find, Rec.Find);
