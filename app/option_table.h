@@ -16,6 +16,8 @@
 
 namespace vellary::app {
 
+using TPipelineSettings = engine::TPipelineSettings;
+
 // The registration operation of a row.
 enum TOptionKind : std::uint8_t {
   okSwitch,  // FindParamSwitch with the row's flags; no value
@@ -31,16 +33,18 @@ template <class T>
 struct TOptionTarget {
   T core::TCoreState::*InCore = nullptr;
   T TRunSettings::*InRun = nullptr;
-  T engine::TPipelineSettings::*InPipeline = nullptr;
+  T TPipelineSettings::*InPipeline = nullptr;
 
   constexpr TOptionTarget() = default;
   constexpr TOptionTarget(T core::TCoreState::*Field) : InCore(Field) {}
   constexpr TOptionTarget(T TRunSettings::*Field) : InRun(Field) {}
-  constexpr TOptionTarget(T engine::TPipelineSettings::*Field) : InPipeline(Field) {}
+  constexpr TOptionTarget(T TPipelineSettings::*Field) : InPipeline(Field) {}
 
+  // Whether the row names this field at all.
   constexpr bool Named() const {
     return InCore != nullptr || InRun != nullptr || InPipeline != nullptr;
   }
+  // The named field of this run's state; the row must name one.
   T& In(core::TCoreState& Core, TRunSettings& Settings) const {
     if (InCore != nullptr)
       return Core.*InCore;
@@ -66,15 +70,13 @@ struct TOptionRow {
   TOptionKind Kind = okSwitch;
   unsigned Flags = 0;  // okSwitch and okTextEx
   TOptionTarget<TFindParamRec> Rec{};
-  bool engine::TPipelineSettings::*Found = nullptr;  // the pipeline's copy of Rec.Found
-  TOptionTarget<bool> Bool{};                        // okBool
-  TOptionTarget<std::string> Text{};                 // okText, okTextEx
-  TOptionTarget<std::int32_t> Int{};                 // okInt
+  bool TPipelineSettings::*Found = nullptr;  // the pipeline's copy of Rec.Found
+  TOptionTarget<bool> Bool{};                // okBool
+  TOptionTarget<std::string> Text{};         // okText, okTextEx
+  TOptionTarget<std::int32_t> Int{};         // okInt
   std::int32_t Default = 0, Minimum = 0, Maximum = 0;
   TOptionHelp Help[MaxHelpLinesPerOption] = {};
 };
-
-using TPipelineSettings = engine::TPipelineSettings;
 
 // Rows in registration order, which is behaviour: a later registration sees
 // the markings of the earlier ones, so "--ms --ss" gives --ms the value "--ss",
@@ -255,7 +257,8 @@ inline constexpr TOptionRow OptionTable[] = {
      .Flags = core::fpMandatory,
      .Rec = &TRunSettings::LineAfterRec,
      .Text = &TPipelineSettings::LineAfterList,
-     .Help = {{5, "--la, --line-after", "Display a separator after any line containing this text"}}},
+     .Help = {{5, "--la, --line-after",
+               "Display a separator after any line containing this text"}}},
     {.Names = "  SB SPACE-BEFORE",
      .Kind = okTextEx,
      .Flags = core::fpMandatory,
