@@ -1,14 +1,16 @@
 // The help screens: command syntax, option definitions, examples and, in the
 // extended form, the notes and the exit codes. All of it goes to standard
-// error; only the program name and a few constants vary.
+// error; only the program name and a few constants vary. The option lines
+// come from the option table, in the help's own order.
 #include "app/help.h"
 
-#include "app/run_settings.h"
+#include "app/option_table.h"
 #include "core/status.h"
 #include "core/syntax_error.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
-#include <iterator>
 #include <span>
 #include <string>
 
@@ -41,11 +43,6 @@ struct THelpLine {
   bool BlankAfter = false;
 };
 
-struct TOptionLine {
-  std::string_view Names;
-  std::string_view Description;
-};
-
 struct TExitCodeLine {
   int Code;
   std::string_view Description;
@@ -61,7 +58,8 @@ static constexpr int HelpLineLengthLimit = 8192;
 static constexpr std::size_t DotsLastColumn = 28;
 // Names without a one-letter form are indented so that the "--" names align.
 static constexpr std::string_view NoShortNameIndent = "    ";
-// Options listed only in the extended help.
+// The normal help ends its option lines here; the error-feedback options
+// behind are listed only in the extended help.
 static constexpr std::size_t NormalOptionCount = 32;
 
 static constexpr THelpLine SyntaxTails[] = {
@@ -73,44 +71,29 @@ static constexpr THelpLine SyntaxTails[] = {
     {" [-i|--Info|--Version-Only]", haNone, true},
 };
 
-static constexpr TOptionLine OptionLines[] = {
-    {"-b, --banner", "Display banner information on each program execution"},
-    {"--sb, --space-before", "Display a blank line before any line containing this text"},
-    {"--sa, --space-after", "Display a blank line after any line containing this text"},
-    {"--lb, --line-before", "Display a separator before any line containing this text"},
-    {"--la, --line-after", "Display a separator after any line containing this text"},
-    {"--sk, --skip-line", "Do not display any lines containing this text"},
-    {"-p, --ps, --plus-space", "Add a space with each blank line generated or displayed"},
-    {"-f, --find", "Find ONLY those lines containing this text"},
-    {"--fb, --find-before", "Like -f, but only applies to the lines which will have text prepended"},
-    {"--fa, --find-after", "Like -f, but only applies to the lines which will have text appended"},
-    {"--pp, --prepend", "Prepend some text to the lines matching --fb"},
-    {"--ap, --append", "Append some text to the lines matching --fa"},
-    {"-a, --ascii", "Evaluate the input file as an ASCII file, rather than a Unicode file"},
-    {"-x, --extended-search", R"(Enable extended search mode, where "\n" and "\t" can be searched)"},
-    {"-s, --case-sensitive", "Make all searches case-sensitive  (default = case-insensitive)"},
-    {"-c, --cs, --separator", R"(Select a custom separator character (default = "-"))"},
-    {"-d, --cd, --delimiter", R"(Select a custom delimiter character (default = ";"))"},
-    {"--lc, --linechar", R"(Select a custom divider line character (default = "="))"},
-    {"-l, --ll, --linelen", "Select a custom line length for all separators (default = 80)"},
-    {"-r, --replace", "Provide the filename of a text file containing search/replace entries: one per line"},
-    {"-o, --out", "Provide the filename for writing the output to instead of StdOut"},
-    {"--nl, --newline", "Display at least one newline at the end of the text file"},
-    {"--dl, --divider", "Display at least one line separator at the end of the text file"},
-    {"-t, --tally, --count", "Display the tally of visible lines that were processed"},
-    {"-e, --eliminate", "Eliminate all solitary blank lines inside text file"},
-    // "%s" is the default sample file name.
-    {"--ms, --make-sample", R"(Generate a sample search/replace file with a default name of: "%s")"},
-    {"--ss, --show-sample", "Display contents of generated sample search/replace file"},
-    {"-v, --verbose, --build", "Display extended build information, plus application exit/return codes"},
-    {"-h, --help, -?", "Display this help message"},
-    {"--h2, --??, --help2", "Display extended help information, plus exit/return codes"},
-    {"-i, --info", "Display banner and build information, then exit"},
-    {"--version-only", "Display build information without banner, then exit"},
-    {"--audible-error", "Enable a beep on syntax error"},
-    {"--error-delay", "Enable a ~7 second delay on syntax error"},
-    {"--debug-mode", "Enable debug mode, which includes enabling audible error and error delay"},
-};
+static constexpr std::size_t CountOptionLines() {
+  std::size_t Count = 0;
+  for (const TOptionRow& Row : OptionTable) {
+    for (const TOptionHelp& Help : Row.Help)
+      Count += Help.Line != 0 ? 1 : 0;
+  }
+  return Count;
+}
+static constexpr std::size_t OptionLineCount = CountOptionLines();
+
+// The option table's help lines, each at the place its row gives it.
+static constexpr std::array<const TOptionHelp*, OptionLineCount> OptionLinesInHelpOrder() {
+  std::array<const TOptionHelp*, OptionLineCount> Lines{};
+  for (const TOptionRow& Row : OptionTable) {
+    for (const TOptionHelp& Help : Row.Help) {
+      if (Help.Line != 0)
+        Lines[Help.Line - 1U] = &Help;
+    }
+  }
+  return Lines;
+}
+static constexpr std::array<const TOptionHelp*, OptionLineCount> OptionLines =
+    OptionLinesInHelpOrder();
 
 // The part of an option line in front of the dots: one blank, the names
 // (indented when there is no one-letter name) and a blank.
@@ -119,15 +102,20 @@ static constexpr std::size_t NamesFieldWidth(std::string_view Names) {
   return 1 + Indent + Names.size() + 1;
 }
 
-static constexpr bool EveryOptionNameFits() {
-  for (const TOptionLine& Option : OptionLines) {
-    if (NamesFieldWidth(Option.Names) >= DotsLastColumn)
-      return false;
-  }
-  return true;
+// As many places as lines, and none left empty: each place is taken once.
+static constexpr bool EveryPlaceTakenOnce() {
+  return std::none_of(OptionLines.begin(), OptionLines.end(),
+                      [](const TOptionHelp* Help) { return Help == nullptr; });
 }
+
+static constexpr bool EveryOptionNameFits() {
+  return std::all_of(OptionLines.begin(), OptionLines.end(), [](const TOptionHelp* Help) {
+    return NamesFieldWidth(Help->Names) < DotsLastColumn;
+  });
+}
+static_assert(EveryPlaceTakenOnce(), "two option rows claim the same help line");
 static_assert(EveryOptionNameFits(), "every option line needs at least one dot");
-static_assert(std::size(OptionLines) == 35 && NormalOptionCount < std::size(OptionLines));
+static_assert(OptionLineCount == 35 && NormalOptionCount < OptionLineCount);
 
 static constexpr std::string_view ExampleTails[] = {
     R"( C:\Logs\MyReport.TXT)",
@@ -252,7 +240,7 @@ static void WriteProgramLines(core::TCoreState& Core, std::span<const THelpLine>
   }
 }
 
-static std::string OptionLineText(const TOptionLine& Option) {
+static std::string OptionLineText(const TOptionHelp& Option) {
   std::string Line(" ");
   if (Option.Names.starts_with("--"))
     Line.append(NoShortNameIndent);
@@ -272,9 +260,9 @@ static std::string ExitCodeLineText(const TExitCodeLine& Exit) {
 
 static void WriteOptionDefinitions(core::TCoreState& Core, bool Verbose) {
   PrintHeading(Core, "OPTION DEFINITIONS:");
-  std::size_t Count = Verbose ? std::size(OptionLines) : NormalOptionCount;
+  std::size_t Count = Verbose ? OptionLines.size() : NormalOptionCount;
   for (std::size_t I = 0; I < Count; ++I)
-    WriteLine(Core, OptionLineText(OptionLines[I]));
+    WriteLine(Core, OptionLineText(*OptionLines[I]));
   WriteLine(Core, "");
 }
 

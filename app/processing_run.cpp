@@ -45,44 +45,6 @@ private:
   core::TTextOutput* Saved;
 };
 
-engine::TPipelineSettings PipelineSettingsOf(const TRunSettings& S,
-                                             engine::TReplaceMatrix Pairs,
-                                             const engine::TCaseFold& Upper) {
-  engine::TPipelineSettings P;
-  P.Ascii = S.AsciiRec.Found;
-  P.Replace = S.ReplaceRec.Found;
-  P.Find = S.FindRec.Found;
-  P.FindBefore = S.FindBeforeRec.Found;
-  P.FindAfter = S.FindAfterRec.Found;
-  P.Eliminate = S.EliminateRec.Found;
-  P.Tally = S.TallyRec.Found;
-  P.OutputFile = S.OutRec.Found;
-  P.Divider = S.DividerRec.Found;
-  P.Newline = S.NewlineRec.Found;
-  P.CaseSensitive = S.CaseSensitiveRec.Found;
-  P.Extended = S.ExtendedRec.Found;
-  P.FindList = S.FindList;
-  P.FindBeforeList = S.FindBeforeList;
-  P.FindAfterList = S.FindAfterList;
-  P.SkipList = S.SkipList;
-  P.LineBeforeList = S.LineBeforeList;
-  P.LineAfterList = S.LineAfterList;
-  P.SpaceBeforeList = S.SpaceBeforeList;
-  P.SpaceAfterList = S.SpaceAfterList;
-  P.SearchDelimiter = S.SearchDelimiter;
-  P.SeparatorLine = S.SeparatorLine;
-  P.DividerLine = S.DividerLine;
-  P.PlusSpaceText = S.PlusSpaceText;
-  P.PrependText = S.PrependText;
-  P.AppendText = S.AppendText;
-  P.DividerCount = S.DividerCount;
-  P.NewlineCount = S.NewlineCount;
-  P.InputFileName = S.InputFileName;
-  P.Replacements = std::move(Pairs);
-  P.Upper = Upper;
-  return P;
-}
-
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
 int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
@@ -93,7 +55,7 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
   if (Console.ConsoleOut == &Console.StdOut &&
       Console.StdOut.FlushMode() == core::TTextOutput::fmBuffered)
     Input.SetFlushBeforeRead(&Console.StdOut);
-  if (int Error = OpenTextInput(Input, Ctx.Settings.InputFileName); Error != 0)
+  if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
     return Error;
 
   TOutputSink Out(*Console.ConsoleOut);
@@ -139,22 +101,25 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (S.OutputFileName.empty())
       return {core::ExitNoValidFile, core::SubstituteArgs(NeedsFileNameMessage, {"-o"})};
     // Creating the output empties it: refuse before that when it is the input.
-    if (platform::SameRegularFile(S.OutputFileName, S.InputFileName))
+    if (platform::SameRegularFile(S.OutputFileName, S.Pipeline.InputFileName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, AccessDenied);
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     Console.ConsoleOut = &OutFile;
   }
 
-  if (!platform::FileExistsAt(S.InputFileName)) {
+  if (!platform::FileExistsAt(S.Pipeline.InputFileName)) {
     if (S.OutRec.Found)
       (void)CloseText(OutFile);
-    return {core::ExitNoValidFile, core::SubstituteArgs(FileNotFoundMessage, {S.InputFileName})};
+    return {core::ExitNoValidFile,
+            core::SubstituteArgs(FileNotFoundMessage, {S.Pipeline.InputFileName})};
   }
 
-  engine::TLinePipeline Pipeline(PipelineSettingsOf(S, std::move(Pairs), Ctx.Upper));
+  S.Pipeline.Replacements = std::move(Pairs);
+  S.Pipeline.Upper = Ctx.Upper;
+  engine::TLinePipeline Pipeline(S.Pipeline);
   if (int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline); Error != 0)
-    return FileFailure(core::ExitReadError, S.InputFileName, Error);
+    return FileFailure(core::ExitReadError, S.Pipeline.InputFileName, Error);
   return {};
 }
 

@@ -39,15 +39,15 @@ static core::TStatus CheckCommandLine(const core::TCoreState& Core, const TRunSe
   const core::TParamStatisticsRec& Stats = Core.Params.CustomSyntaxStats;
   if (!S.SampleWithoutMake && Stats.Ok)
     return {};
-  if (S.InputFileName.empty()) {
+  if (S.Pipeline.InputFileName.empty()) {
     std::string Example = "<filename> " + Core.Params.StandaloneParams;
     return {core::ExitMissingParams, core::SubstituteArgs(MissingParamsMessage, {Example})};
   }
   // A --pp or --ap without its value ends its registration not found, so
   // whether its name was matched is what tells it apart.
-  if (Stats.IncompleteCount > 0 && S.PrependRec.Index != -1 && S.PrependText.empty())
+  if (Stats.IncompleteCount > 0 && S.PrependRec.Index != -1 && S.Pipeline.PrependText.empty())
     return {core::ExitIncompleteParams, MissingPrependMessage};
-  if (Stats.IncompleteCount > 0 && S.AppendRec.Index != -1 && S.AppendText.empty())
+  if (Stats.IncompleteCount > 0 && S.AppendRec.Index != -1 && S.Pipeline.AppendText.empty())
     return {core::ExitIncompleteParams, MissingAppendMessage};
   if (Stats.IncompleteCount > 0)
     return {core::ExitIncompleteParams, MissingSearchValuesMessage};

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/param_types.h"
+#include "engine/line_pipeline.h"
 
 #include <cstdint>
 #include <string>
@@ -14,35 +15,26 @@ using core::TFindParamRec;
 inline constexpr const char* DefaultSampleFileName = "#Replacement_Sample.TXT";
 
 struct TRunSettings {
-  std::string InputFileName;
+  // Everything the line pipeline reads is kept here once and handed to it as
+  // it stands: the input file name, the search lists, the texts and counts of
+  // the layout, the derived lines and delimiter, and a copy of the found flag
+  // of each option the pipeline acts on. The processing run adds the
+  // replacement pairs and the upper-case table.
+  engine::TPipelineSettings Pipeline;
+
   std::string OutputFileName;
   std::string ReplaceFileName;
   std::string SampleFileName;
-  std::string FindList;
-  std::string FindBeforeList;
-  std::string FindAfterList;
-  std::string SkipList;
-  std::string LineBeforeList;
-  std::string LineAfterList;
-  std::string SpaceBeforeList;
-  std::string SpaceAfterList;
-  std::string PrependText;
-  std::string AppendText;
   std::string SeparatorCharText;
   std::string DelimiterText;
   std::string DividerCharText;
   std::int32_t LineLength = 0;
-  std::int32_t NewlineCount = 0;
-  std::int32_t DividerCount = 0;
-  char SearchDelimiter = ';';
   char ReplaceDelimiter = ';';
-  std::string PlusSpaceText;
-  std::string SeparatorLine;
-  std::string DividerLine;
   bool SampleWithoutMake = false;
   std::int32_t TallyCount = 0;
 
-  // Registration records of the options the driver reads (table rows 9-34).
+  // Registration records of the driver's own options; those of the error
+  // feedback, help, version and banner options live in the core's state.
   TFindParamRec SeparatorRec;      // -c
   TFindParamRec DelimiterRec;      // -d
   TFindParamRec LineCharRec;       // --lc

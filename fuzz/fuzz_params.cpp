@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     std::abort();
   if (Stats.DistinctCount > Stats.AllCount || Stats.DistinctCount > Stats.NonEmptyCount + 1u)
     std::abort();
-  if (Settings.SeparatorLine.size() != static_cast<std::size_t>(Settings.LineLength) ||
+  if (Settings.Pipeline.SeparatorLine.size() != static_cast<std::size_t>(Settings.LineLength) ||
       Settings.LineLength < 1 || Settings.LineLength > 4096)
     std::abort();
   return 0;

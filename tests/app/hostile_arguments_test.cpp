@@ -26,9 +26,9 @@ TEST(HostileArguments, TenMegabyteArgumentIsTakenWhole) {
   const std::string Big(10u << 20, 'v');
   auto L = Parse({Big, "-f", Big, "--pp=" + Big, Big + ";"});
   const core::TParamStatisticsRec& S = L->Core.Params.CustomSyntaxStats;
-  EXPECT_EQ(L->Settings.InputFileName, Big);
-  EXPECT_EQ(L->Settings.FindList, Big);
-  EXPECT_EQ(L->Settings.PrependText, Big.substr(0, 999));  // attached values are cut there
+  EXPECT_EQ(L->Settings.Pipeline.InputFileName, Big);
+  EXPECT_EQ(L->Settings.Pipeline.FindList, Big);
+  EXPECT_EQ(L->Settings.Pipeline.PrependText, Big.substr(0, 999));  // attached values are cut there
   EXPECT_EQ(S.InvalidCount, 1);
   EXPECT_EQ(S.InvalidList, "\"" + Big + ";\" ");
   EXPECT_FALSE(S.Ok);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,9 +26,9 @@ using testing::Parse;
 TEST(RegisterOptions, WorkedExampleStatistics) {
   const auto L = Parse({"report.txt", "-o", "out.txt", "--la=Done", "-x", "extra"});
   const core::TParamStatisticsRec& S = L->Core.Params.CustomSyntaxStats;
-  EXPECT_EQ(L->Settings.InputFileName, "report.txt");
+  EXPECT_EQ(L->Settings.Pipeline.InputFileName, "report.txt");
   EXPECT_EQ(L->Settings.OutputFileName, "out.txt");
-  EXPECT_EQ(L->Settings.LineAfterList, "Done");
+  EXPECT_EQ(L->Settings.Pipeline.LineAfterList, "Done");
   EXPECT_TRUE(L->Settings.ExtendedRec.Found);
   EXPECT_EQ(S.FoundList, "-o -x ");
   EXPECT_EQ(S.ValueList, "out.txt ");
@@ -132,7 +133,7 @@ TEST(RegisterOptions, HelpSynonymsAlsoSetVerbose) {
 TEST(RegisterOptions, DebugModeTurnsOnBothErrorFeedbacks) {
   {
     const auto L = Parse({"--debug-mode"});
-    EXPECT_EQ(L->Settings.InputFileName, "--debug-mode");
+    EXPECT_EQ(L->Settings.Pipeline.InputFileName, "--debug-mode");
     EXPECT_TRUE(L->Core.DebugModeRec.Found);
     EXPECT_TRUE(L->Core.AudibleError);
     EXPECT_TRUE(L->Core.ErrorDelay);
@@ -141,6 +142,24 @@ TEST(RegisterOptions, DebugModeTurnsOnBothErrorFeedbacks) {
     const auto L = Parse({"f.txt", "--error-delay"});
     EXPECT_TRUE(L->Core.ErrorDelay);
     EXPECT_FALSE(L->Core.AudibleError);
+  }
+}
+
+// The help and the registrations read the same rows; this ties each spelling
+// the help lists to the registration of its own row.
+TEST(OptionTable, EverySpellingTheHelpListsIsFoundByItsOwnRow) {
+  for (const TOptionRow& Row : OptionTable) {
+    for (const TOptionHelp& Help : Row.Help) {
+      for (std::size_t From = 0; From < Help.Names.size();) {
+        std::size_t End = std::min(Help.Names.find(", ", From), Help.Names.size());
+        const std::string Spelling(Help.Names.substr(From, End - From));
+        From = End + 2;
+        SCOPED_TRACE(Spelling);
+        // A value behind it, for the options whose value is mandatory.
+        const auto L = Parse({"f.txt", Spelling, "v"});
+        EXPECT_TRUE(Row.Rec.In(L->Core, L->Settings).Found);
+      }
+    }
   }
 }
 
@@ -180,13 +199,13 @@ TEST(DeriveRunSettings, DelimitersLinesAndCounts) {
     const auto L = Parse(C.Args);
     DeriveRunSettings(L->Settings);
     const TRunSettings& R = L->Settings;
-    EXPECT_EQ(R.SearchDelimiter, C.Search);
+    EXPECT_EQ(R.Pipeline.SearchDelimiter, C.Search);
     EXPECT_EQ(R.ReplaceDelimiter, C.Replace);
-    EXPECT_EQ(R.SeparatorLine, C.Separator);
-    EXPECT_EQ(R.DividerLine, C.Divider);
-    EXPECT_EQ(R.NewlineCount, C.Newlines);
-    EXPECT_EQ(R.DividerCount, C.Dividers);
-    EXPECT_EQ(R.PlusSpaceText, "");
+    EXPECT_EQ(R.Pipeline.SeparatorLine, C.Separator);
+    EXPECT_EQ(R.Pipeline.DividerLine, C.Divider);
+    EXPECT_EQ(R.Pipeline.NewlineCount, C.Newlines);
+    EXPECT_EQ(R.Pipeline.DividerCount, C.Dividers);
+    EXPECT_EQ(R.Pipeline.PlusSpaceText, "");
   }
 }
 
@@ -194,9 +213,9 @@ TEST(DeriveRunSettings, PlusSpaceAndDefaultLineLengthWithoutRegistration) {
   TRunSettings R;
   R.PlusSpaceRec.Found = true;
   DeriveRunSettings(R);
-  EXPECT_EQ(R.PlusSpaceText, " ");
+  EXPECT_EQ(R.Pipeline.PlusSpaceText, " ");
   EXPECT_EQ(R.LineLength, 80);
-  EXPECT_EQ(R.SeparatorLine, std::string(80, '-'));
+  EXPECT_EQ(R.Pipeline.SeparatorLine, std::string(80, '-'));
 }
 
 }  // namespace
