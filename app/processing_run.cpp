@@ -15,7 +15,6 @@ namespace {
 
 constexpr const char* NeedsFileNameMessage = "The %s parameter requires a valid filename.";
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
-constexpr int AccessDenied = 5;
 
 // Pipeline records into a text output; the first write error is kept and
 // stops the pipeline.
@@ -140,7 +139,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
       return {core::ExitNoValidFile, core::SubstituteArgs(NeedsFileNameMessage, {"-o"})};
     // Creating the output empties it: refuse before that when it is the input.
     if (platform::SameRegularFile(S.OutputFileName, S.InputFileName))
-      return FileFailure(core::ExitWriteError, S.OutputFileName, AccessDenied);
+      return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     Console.ConsoleOut = &OutFile;

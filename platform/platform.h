@@ -2,12 +2,9 @@
 // functions declared here. posix.cpp and win32.cpp each implement all of them
 // and the build compiles exactly one. No system header leaks out of this file.
 //
-// Error numbers: every failing file operation returns the program's own error
-// code (the numbers of the file error table: 2 file not found, 3 invalid
-// filename, 4 too many open files, 5 access denied, 6 invalid handle,
-// 101 disk full, 150/162 device errors, otherwise the OS number). 0 is success.
-// On POSIX an errno with no code of its own that equals one of the fixed-text
-// codes (ENXIO 6, ECONNRESET 104, ...) is reported as 162, a device error.
+// Error numbers: every failing file operation returns one of the program's
+// file error codes (TFileError below) or, for a failure without a code of its
+// own, the OS number. 0 is success.
 #pragma once
 
 #include <array>
@@ -86,6 +83,32 @@ TLocalDateTime LocalNow();
 
 // ---- Files ---------------------------------------------------------------
 
+// The program's file error codes. The numbers are part of what the user sees
+// ("Unknown Run-Time error : 150"), so each keeps its value. Every code up to
+// feInvalidInput has a fixed text of its own; a device error is
+// feDeviceErrorBase plus the device's error number (write protect 19 up to
+// general failure 31). On POSIX an errno with no code of its own that equals
+// one of the fixed-text codes (ENXIO 6, ECONNRESET 104, ...) is reported as
+// feGeneralFailure, so that it never borrows that text.
+enum TFileError : int {
+  feFileNotFound = 2,
+  feInvalidFilename = 3,  // also: the folder part of the name does not exist
+  feTooManyOpenFiles = 4,
+  feAccessDenied = 5,
+  feInvalidHandle = 6,
+  feInvalidDrive = 15,
+  feReadPastEnd = 100,
+  feDiskFull = 101,
+  feFileNotAssigned = 102,
+  feFileNotOpen = 103,
+  feNotOpenForInput = 104,
+  feNotOpenForOutput = 105,
+  feInvalidInput = 106,
+  feDeviceErrorBase = 131,
+  feWriteProtected = feDeviceErrorBase + 19,
+  feGeneralFailure = feDeviceErrorBase + 31,
+};
+
 // True when Name denotes an existing file that is not a folder (devices and
 // pipes count as files).
 bool FileExistsAt(const std::string& Name);
@@ -96,10 +119,12 @@ bool FileExistsAt(const std::string& Name);
 bool SameRegularFile(const std::string& A, const std::string& B);
 
 // Opens an existing file for reading, sharing read and write with others.
-// A missing file is 2, a name whose folder part does not exist 3.
+// A missing file is feFileNotFound, a name whose folder part does not exist
+// feInvalidFilename.
 [[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);
 // Creates a file, or empties it when it exists, for writing; others may read.
-// A name whose folder part does not exist is 3, a folder as the name 5.
+// A name whose folder part does not exist is feInvalidFilename, a folder as
+// the name feAccessDenied.
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
 // Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
 // whose writer has gone). Retries on EINTR.

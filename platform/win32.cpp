@@ -38,28 +38,37 @@ static TNativeHandle FromWin(HANDLE Handle) {
   return reinterpret_cast<TNativeHandle>(Handle);
 }
 
+// The Win32 numbers of these failures are the program's codes already, and
+// the device errors keep their number above the base.
+static_assert(ERROR_FILE_NOT_FOUND == feFileNotFound && ERROR_PATH_NOT_FOUND == feInvalidFilename &&
+              ERROR_TOO_MANY_OPEN_FILES == feTooManyOpenFiles &&
+              ERROR_ACCESS_DENIED == feAccessDenied && ERROR_INVALID_HANDLE == feInvalidHandle &&
+              ERROR_INVALID_DRIVE == feInvalidDrive);
+static_assert(feDeviceErrorBase + ERROR_WRITE_PROTECT == feWriteProtected &&
+              feDeviceErrorBase + ERROR_GEN_FAILURE == feGeneralFailure);
+
 // The program's error code for a Win32 error number.
 static int MapError(DWORD Error) {
   switch (Error) {
   case ERROR_SUCCESS:
     // A failure must never read as success.
-    return ERROR_GEN_FAILURE + 131;
+    return feGeneralFailure;
   case ERROR_INVALID_NAME:
   case ERROR_FILENAME_EXCED_RANGE:
-    return 3;
+    return feInvalidFilename;
   case ERROR_SHARING_VIOLATION:
   case ERROR_DIR_NOT_EMPTY:
   case ERROR_FILE_EXISTS:
   case ERROR_ALREADY_EXISTS:
-    return 5;
+    return feAccessDenied;
   case ERROR_DISK_FULL:
   case ERROR_HANDLE_DISK_FULL:
-    return 101;
+    return feDiskFull;
   default:
     break;
   }
   if (Error >= ERROR_WRITE_PROTECT && Error <= ERROR_GEN_FAILURE)
-    return static_cast<int>(Error) + 131;
+    return feDeviceErrorBase + static_cast<int>(Error);
   // Facility-coded values (HRESULT style) carry the Win32 number in the low word.
   if (Error > static_cast<DWORD>(std::numeric_limits<int>::max()))
     return MapError(Error & 0xFFFFu);
@@ -325,7 +334,7 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
     // Success with nothing written would loop for ever; a full medium is the
     // one plausible cause.
     if (Written == 0)
-      return MapError(ERROR_DISK_FULL);
+      return feDiskFull;
     Data += Written;
     Size -= Written;
   }
@@ -334,7 +343,7 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
 
 int CloseHandle(TNativeHandle Handle) {
   if (Handle == InvalidHandle)
-    return MapError(ERROR_INVALID_HANDLE);
+    return feInvalidHandle;
   return ::CloseHandle(ToWin(Handle)) ? 0 : LastError();
 }
 
