@@ -88,8 +88,9 @@ private:
 [[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
 [[nodiscard]] int CloseText(TTextInput& Input);
 
-// Creates or empties Name for writing (others may read) with a 64 KiB buffer,
-// text converted from the ANSI code page to UTF-8.
+// Creates or empties Name for writing (others may read) with a buffer of
+// core::TextBufferSize (256 KiB), text converted from the ANSI code page to
+// UTF-8.
 [[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
 [[nodiscard]] int WriteRecord(core::TTextOutput& Output, std::string_view Text);
 [[nodiscard]] int CloseText(core::TTextOutput& Output);
