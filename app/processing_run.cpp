@@ -13,7 +13,6 @@
 namespace vellary::app {
 namespace {
 
-constexpr const char* NeedsFileNameMessage = "The %s parameter requires a valid filename.";
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
 
 // Pipeline records into a text output; the first write error is kept and
@@ -136,7 +135,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   core::TTextOutput OutFile;  // on a failure its destructor keeps what was written
   if (S.OutRec.Found) {
     if (S.OutputFileName.empty())
-      return {core::ExitNoValidFile, core::SubstituteArgs(NeedsFileNameMessage, {"-o"})};
+      return FileNameMissing("-o");
     // Creating the output empties it: refuse before that when it is the input.
     if (platform::SameRegularFile(S.OutputFileName, S.InputFileName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);

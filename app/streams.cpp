@@ -2,6 +2,8 @@
 // creation, and the error texts of failed file operations.
 #include "app/streams.h"
 
+#include "core/core_state.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +49,11 @@ std::string FileErrorText(int Code) {
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
   return {ExitCode, core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
                                          {Name, FileErrorText(Error)})};
+}
+
+core::TStatus FileNameMissing(std::string_view Option) {
+  return {core::ExitNoValidFile,
+          core::SubstituteArgs("The %s parameter requires a valid filename.", {Option})};
 }
 
 // ---- Reading lines -----------------------------------------------------------

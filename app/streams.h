@@ -25,6 +25,10 @@ std::string FileErrorText(int Code);
 // occurred with "<Name>" -- <error text>'.
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 
+// An option that names a file (Option: "-o", "-r") given an empty name:
+// ExitNoValidFile with "The <Option> parameter requires a valid filename.".
+core::TStatus FileNameMissing(std::string_view Option);
+
 // A text file read line by line. Lines end at CR LF, a lone LF or a lone CR;
 // every other byte (NUL, byte 26, a byte-order mark) stays in the line. Memory
 // grows with the longest line, not with the file.
