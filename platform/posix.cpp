@@ -3,6 +3,8 @@
 // pause and the bell.
 #include "platform/platform.h"
 
+#include "platform/common.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -114,13 +116,6 @@ void InitProcess() {
   EnsureStandardDescriptors();
   std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_TIME, "");
-}
-
-std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
-  std::vector<std::string> Args;
-  for (int I = 1; I < Argc; ++I)
-    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
-  return Args;
 }
 
 static void AppendQuotedIfNeeded(std::string& Out, std::string_view Arg) {
@@ -280,16 +275,11 @@ TUpperTable BuildUpperTable() {
   return Upper;
 }
 
-std::string MonthAbbreviation(int Month) {
-  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+std::string detail::RegionalMonthAbbreviation(int Month) {
   static constexpr nl_item Items[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
                                         ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-  if (Month < 1 || Month > 12)
-    return std::string();
-  auto Index = static_cast<std::size_t>(Month - 1);
-  const char* Name = ::nl_langinfo(Items[Index]);
-  return Name != nullptr && *Name != '\0' ? std::string(Name) : std::string(English[Index]);
+  const char* Name = ::nl_langinfo(Items[static_cast<std::size_t>(Month - 1)]);
+  return Name != nullptr ? std::string(Name) : std::string();
 }
 
 TLocalDateTime LocalNow() {

@@ -2,6 +2,8 @@
 // since every text the program handles is a byte string in the ANSI code page.
 #include "platform/platform.h"
 
+#include "platform/common.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -100,13 +102,6 @@ void InitProcess() {
   SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
-  std::vector<std::string> Args;
-  for (int I = 1; I < Argc; ++I)
-    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
-  return Args;
-}
-
 std::string RawCommandLine(int, char**) {
   const char* Line = GetCommandLineA();
   return Line != nullptr ? std::string(Line) : std::string();
@@ -200,16 +195,13 @@ TUpperTable BuildUpperTable() {
   return Upper;
 }
 
-std::string MonthAbbreviation(int Month) {
-  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  if (Month < 1 || Month > 12)
-    return std::string();
+std::string detail::RegionalMonthAbbreviation(int Month) {
   char Name[80];
   const LCTYPE Type = LOCALE_SABBREVMONTHNAME1 + static_cast<LCTYPE>(Month - 1);
   int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, Type, Name, static_cast<int>(sizeof Name));
+  // The length counts the closing NUL; 0 is a failure.
   if (Length <= 1)
-    return English[Month - 1];
+    return std::string();
   return std::string(Name, static_cast<std::size_t>(Length - 1));
 }
 
