@@ -85,28 +85,21 @@ TLocalDateTime LocalNow();
 
 // The program's file error codes. The numbers are part of what the user sees
 // ("Unknown Run-Time error : 150"), so each keeps its value. Every code up to
-// feInvalidInput has a fixed text of its own; a device error is
-// feDeviceErrorBase plus the device's error number (write protect 19 up to
-// general failure 31). On POSIX an errno with no code of its own that equals
-// one of the fixed-text codes (ENXIO 6, ECONNRESET 104, ...) is reported as
-// feGeneralFailure, so that it never borrows that text.
+// feInvalidInput has a fixed text of its own. On POSIX an errno with no code
+// of its own that equals one of those (ENXIO 6, ECONNRESET 104, ...) is
+// reported as feGeneralFailure, so that it never borrows that text.
 enum TFileError : int {
-  feFileNotFound = 2,
-  feInvalidFilename = 3,  // also: the folder part of the name does not exist
-  feTooManyOpenFiles = 4,
-  feAccessDenied = 5,
-  feInvalidHandle = 6,
-  feInvalidDrive = 15,
-  feReadPastEnd = 100,
-  feDiskFull = 101,
-  feFileNotAssigned = 102,
-  feFileNotOpen = 103,
-  feNotOpenForInput = 104,
-  feNotOpenForOutput = 105,
-  feInvalidInput = 106,
+  // Opening a file (feInvalidFilename also when the folder part does not
+  // exist); Windows reports these under the same numbers.
+  feFileNotFound = 2, feInvalidFilename = 3, feTooManyOpenFiles = 4, feAccessDenied = 5,
+  feInvalidHandle = 6, feInvalidDrive = 15,
+  // Reading and writing.
+  feReadPastEnd = 100, feDiskFull = 101, feFileNotAssigned = 102, feFileNotOpen = 103,
+  feNotOpenForInput = 104, feNotOpenForOutput = 105, feInvalidInput = 106,
+  // A device error is the base plus the device's error number, from write
+  // protect (19) to general failure (31).
   feDeviceErrorBase = 131,
-  feWriteProtected = feDeviceErrorBase + 19,
-  feGeneralFailure = feDeviceErrorBase + 31,
+  feWriteProtected = feDeviceErrorBase + 19, feGeneralFailure = feDeviceErrorBase + 31,
 };
 
 // True when Name denotes an existing file that is not a folder (devices and
