@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-source .ci/lib.sh
-
-install_missing cmake clang libclang-rt-14-dev
+bash scripts/bootstrap clang libclang-rt-14-dev
 
 seconds="${FUZZ_SECONDS:-60}"
 generator=()

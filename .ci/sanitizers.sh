@@ -6,9 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-source .ci/lib.sh
-
-install_missing cmake clang libclang-rt-14-dev libgtest-dev
+bash scripts/bootstrap clang libclang-rt-14-dev
 
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi

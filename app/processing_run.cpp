@@ -13,9 +13,7 @@
 namespace vellary::app {
 namespace {
 
-constexpr const char* NeedsFileNameMessage = "The %s parameter requires a valid filename.";
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
-constexpr int AccessDenied = 5;
 
 // Pipeline records into a text output; the first write error is kept and
 // stops the pipeline.
@@ -99,10 +97,10 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   core::TTextOutput OutFile;  // on a failure its destructor keeps what was written
   if (S.OutRec.Found) {
     if (S.OutputFileName.empty())
-      return {core::ExitNoValidFile, core::SubstituteArgs(NeedsFileNameMessage, {"-o"})};
+      return FileNameMissing("-o");
     // Creating the output empties it: refuse before that when it is the input.
     if (platform::SameRegularFile(S.OutputFileName, S.Pipeline.InputFileName))
-      return FileFailure(core::ExitWriteError, S.OutputFileName, AccessDenied);
+      return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     Console.ConsoleOut = &OutFile;

@@ -9,7 +9,6 @@
 
 namespace vellary::app {
 
-static constexpr std::string_view MsgRequiresFilename = "The %s parameter requires a valid filename.";
 static constexpr std::string_view MsgNoValidFile = "No valid %s file was provided with the %s parameter: \"%s\"";
 
 // Every line of the open Input through the table's line rules.
@@ -30,7 +29,7 @@ core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
                                    engine::TReplaceMatrix& Table) {
   Table.clear();
   if (FileName.empty())
-    return {core::ExitNoValidFile, core::SubstituteArgs(MsgRequiresFilename, {"-r"})};
+    return FileNameMissing("-r");
   if (!platform::FileExistsAt(FileName))
     return {core::ExitNoValidFile, core::SubstituteArgs(MsgNoValidFile, {"config", "-r", FileName})};
 

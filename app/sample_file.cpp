@@ -3,6 +3,7 @@
 #include "app/sample_file.h"
 
 #include "app/streams.h"
+#include "core/ascii.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -35,13 +36,10 @@ static constexpr std::string_view SamplePairLines[] = {
     "192.168.100;10.100.200",
 };
 
-static std::string TwoDigits(int Value) {
-  return {static_cast<char>('0' + Value / 10 % 10), static_cast<char>('0' + Value % 10)};
-}
-
 // "dd mmm yyyy @ hh:nn:ss" in local time, with the regional month name.
 static std::string StampNow() {
   platform::TLocalDateTime Now = platform::LocalNow();
+  using core::TwoDigits;
   return TwoDigits(Now.Day) + " " + platform::MonthAbbreviation(Now.Month) + " " +
          std::to_string(Now.Year) + " @ " + TwoDigits(Now.Hour) + ":" + TwoDigits(Now.Minute) +
          ":" + TwoDigits(Now.Second);

@@ -2,6 +2,8 @@
 // creation, and the error texts of failed file operations.
 #include "app/streams.h"
 
+#include "core/core_state.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -10,31 +12,31 @@ namespace vellary::app {
 
 std::string FileErrorText(int Code) {
   switch (Code) {
-  case 2:
+  case platform::feFileNotFound:
     return "File not found";
-  case 3:
+  case platform::feInvalidFilename:
     return "Invalid filename";
-  case 4:
+  case platform::feTooManyOpenFiles:
     return "Too many open files";
-  case 5:
+  case platform::feAccessDenied:
     return "Access denied";
-  case 6:
+  case platform::feInvalidHandle:
     return "Invalid file handle";
-  case 15:
+  case platform::feInvalidDrive:
     return "Invalid drive specified";
-  case 100:
+  case platform::feReadPastEnd:
     return "Read past end of file";
-  case 101:
+  case platform::feDiskFull:
     return "Disk Full";
-  case 102:
+  case platform::feFileNotAssigned:
     return "File not assigned";
-  case 103:
+  case platform::feFileNotOpen:
     return "File not open";
-  case 104:
+  case platform::feNotOpenForInput:
     return "File not open for input";
-  case 105:
+  case platform::feNotOpenForOutput:
     return "File not open for output";
-  case 106:
+  case platform::feInvalidInput:
     return "Invalid input";
   default:
     break;
@@ -47,6 +49,11 @@ std::string FileErrorText(int Code) {
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
   return {ExitCode, core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
                                          {Name, FileErrorText(Error)})};
+}
+
+core::TStatus FileNameMissing(std::string_view Option) {
+  return {core::ExitNoValidFile,
+          core::SubstituteArgs("The %s parameter requires a valid filename.", {Option})};
 }
 
 // ---- Reading lines -----------------------------------------------------------

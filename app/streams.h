@@ -25,6 +25,10 @@ std::string FileErrorText(int Code);
 // occurred with "<Name>" -- <error text>'.
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 
+// An option that names a file (Option: "-o", "-r") given an empty name:
+// ExitNoValidFile with "The <Option> parameter requires a valid filename.".
+core::TStatus FileNameMissing(std::string_view Option);
+
 // A text file read line by line. Lines end at CR LF, a lone LF or a lone CR;
 // every other byte (NUL, byte 26, a byte-order mark) stays in the line. Memory
 // grows with the longest line, not with the file.
@@ -88,8 +92,9 @@ private:
 [[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
 [[nodiscard]] int CloseText(TTextInput& Input);
 
-// Creates or empties Name for writing (others may read) with a 64 KiB buffer,
-// text converted from the ANSI code page to UTF-8.
+// Creates or empties Name for writing (others may read) with a buffer of
+// core::TextBufferSize (256 KiB), text converted from the ANSI code page to
+// UTF-8.
 [[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
 [[nodiscard]] int WriteRecord(core::TTextOutput& Output, std::string_view Text);
 [[nodiscard]] int CloseText(core::TTextOutput& Output);

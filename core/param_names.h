@@ -1,8 +1,10 @@
-// Small text helpers shared by parameter registration and validation: ASCII
-// case folding, splitting a names text into names, and the prefixes under
-// which a name may be written on the command line. Internal to the core.
+// Small text helpers shared by parameter registration and validation: case
+// folding of whole names, blank trimming, splitting a names text into names,
+// and the prefixes under which a name may be written on the command line.
+// Internal to the core.
 #pragma once
 
+#include "core/ascii.h"
 #include "core/param_register.h"
 #include "core/param_types.h"
 
@@ -13,32 +15,27 @@
 
 namespace vellary::core::detail {
 
-inline char UpperAscii(char C) {
-  return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 'a' + 'A') : C;
-}
-
-inline char LowerAscii(char C) {
-  return (C >= 'A' && C <= 'Z') ? static_cast<char>(C - 'A' + 'a') : C;
-}
-
 inline std::string UpperAsciiText(std::string_view Text) {
   std::string Result(Text);
-  for (char& C : Result) C = UpperAscii(C);
+  for (char& C : Result) C = AsciiUpper(C);
   return Result;
 }
 
 inline std::string LowerAsciiText(std::string_view Text) {
   std::string Result(Text);
-  for (char& C : Result) C = LowerAscii(C);
+  for (char& C : Result) C = AsciiLower(C);
   return Result;
 }
 
-inline bool EqualsNoCase(std::string_view A, std::string_view B) {
-  if (A.size() != B.size()) return false;
-  for (std::size_t I = 0; I < A.size(); ++I) {
-    if (UpperAscii(A[I]) != UpperAscii(B[I])) return false;
+// Removes the leading and trailing blanks of Text.
+inline void TrimBlanks(std::string& Text) {
+  const std::size_t First = Text.find_first_not_of(' ');
+  if (First == std::string::npos) {
+    Text.clear();
+    return;
   }
-  return true;
+  Text.erase(Text.find_last_not_of(' ') + 1);
+  Text.erase(0, First);
 }
 
 inline bool IsSpecialParamChar(char C) {

@@ -4,12 +4,10 @@
 
 #include "core/param_names.h"
 
-#include <limits>
+#include <charconv>
 #include <optional>
 
 namespace vellary::core {
-
-using detail::EqualsNoCase;
 
 static void ResetFindParamRec(TFindParamRec& Rec, std::string_view DefaultValue,
                               std::string_view DefaultValue2) {
@@ -29,7 +27,7 @@ static bool StartsWithSpelling(std::string_view Arg, std::string_view Prefix,
                                std::string_view Name) {
   if (Arg.size() < Prefix.size() + Name.size()) return false;
   return Arg.substr(0, Prefix.size()) == Prefix &&
-         EqualsNoCase(Arg.substr(Prefix.size(), Name.size()), Name);
+         EqualsIgnoringAsciiCase(Arg.substr(Prefix.size(), Name.size()), Name);
 }
 
 bool MatchParamName(const TParamState& State, std::string_view Name, std::string_view Arg,
@@ -71,13 +69,7 @@ void RegisterParamNames(TParamState& State, std::string_view Names) {
     Registered += ' ';
     Registered += Word;
   });
-  const std::size_t First = Registered.find_first_not_of(' ');
-  if (First == std::string::npos) {
-    Registered.clear();
-    return;
-  }
-  Registered.erase(0, First);
-  Registered.erase(Registered.find_last_not_of(' ') + 1);
+  detail::TrimBlanks(Registered);
 }
 
 static void MarkParam(TParamStatusRec& Arg) {
@@ -237,11 +229,21 @@ void FindParamInt(TParamState& State, TFindParamRec& Rec, TParamStatusArray& Par
   Rec.ValueAdjusted = State.IntParamAdjusted;
 }
 
-static int DigitValue(char C) {
-  if (C >= '0' && C <= '9') return C - '0';
-  if (C >= 'a' && C <= 'z') return C - 'a' + 10;
-  if (C >= 'A' && C <= 'Z') return C - 'A' + 10;
-  return 99;
+// The radix that Text's prefix selects ("$", "0x" or "x" 16, "&" 8, "%" 2,
+// none 10); the prefix is removed from Text.
+static int TakeRadixPrefix(std::string_view& Text) {
+  struct TRadixPrefix {
+    std::string_view Prefix;
+    int Radix;
+  };
+  static constexpr TRadixPrefix Prefixes[] = {{"$", 16}, {"0x", 16}, {"0X", 16}, {"x", 16},
+                                              {"X", 16}, {"&", 8},   {"%", 2}};
+  for (const TRadixPrefix& P : Prefixes) {
+    if (!Text.starts_with(P.Prefix)) continue;
+    Text.remove_prefix(P.Prefix.size());
+    return P.Radix;
+  }
+  return 10;
 }
 
 // Unsigned 64-bit reading of Text: leading blanks, one "+", a radix prefix,
@@ -251,33 +253,12 @@ static std::optional<std::uint64_t> ParseUnsigned64(std::string_view Text) {
   if (Pos == std::string_view::npos) return std::nullopt;
   Text.remove_prefix(Pos);
   if (!Text.empty() && Text.front() == '+') Text.remove_prefix(1);
-  unsigned Radix = 10;
-  if (Text.starts_with('$')) {
-    Radix = 16;
-    Text.remove_prefix(1);
-  } else if (Text.starts_with("0x") || Text.starts_with("0X")) {
-    Radix = 16;
-    Text.remove_prefix(2);
-  } else if (Text.starts_with('x') || Text.starts_with('X')) {
-    Radix = 16;
-    Text.remove_prefix(1);
-  } else if (Text.starts_with('&')) {
-    Radix = 8;
-    Text.remove_prefix(1);
-  } else if (Text.starts_with('%')) {
-    Radix = 2;
-    Text.remove_prefix(1);
-  }
-  if (Text.empty()) return std::nullopt;
-  constexpr std::uint64_t Max = std::numeric_limits<std::uint64_t>::max();
+  const int Radix = TakeRadixPrefix(Text);
+  // Unsigned, so from_chars takes no sign of its own: "+-5" fails here.
   std::uint64_t Result = 0;
-  for (const char C : Text) {
-    const int Digit = DigitValue(C);
-    if (Digit >= static_cast<int>(Radix)) return std::nullopt;
-    const auto D = static_cast<std::uint64_t>(Digit);
-    if (Result > (Max - D) / Radix) return std::nullopt;
-    Result = Result * Radix + D;
-  }
+  const char* const End = Text.data() + Text.size();
+  const auto [Stop, Error] = std::from_chars(Text.data(), End, Result, Radix);
+  if (Error != std::errc{} || Stop != End) return std::nullopt;
   return Result;
 }
 

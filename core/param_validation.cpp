@@ -60,7 +60,7 @@ class TContainedText {
 public:
   void Append(std::string_view Piece) {
     const std::size_t Old = Text.size();
-    for (char C : Piece) Text += detail::LowerAscii(C);
+    for (char C : Piece) Text += AsciiLower(C);
     if (!Indexed && Text.size() >= ThresholdSize && Text.size() <= MaxIndexedSize) {
       Indexed = true;
       Buckets.resize(BucketCount);
@@ -158,7 +158,7 @@ static void CountArgumentInRange(TParamStatisticsRec& Stats, const TParamStatusR
 static bool IsAcceptedSpelling(std::string_view Word, std::string_view AcceptedSpellings) {
   bool Accepted = false;
   detail::ForEachWord(AcceptedSpellings, " ", [&](std::string_view Spelling) {
-    Accepted = Accepted || detail::EqualsNoCase(Word, Spelling);
+    Accepted = Accepted || EqualsIgnoringAsciiCase(Word, Spelling);
   });
   return Accepted;
 }
@@ -254,13 +254,7 @@ void BuildStandaloneParams(std::string& List, std::string_view RegisteredNames,
       List += Word;
     });
   }
-  const std::size_t First = List.find_first_not_of(' ');
-  if (First == std::string::npos) {
-    List.clear();
-    return;
-  }
-  List.erase(0, First);
-  List.erase(List.find_last_not_of(' ') + 1);
+  detail::TrimBlanks(List);
 }
 
 void AddToParamList(std::uint16_t& Counter, std::string& List, std::string_view Text) {

@@ -2,6 +2,7 @@
 // constants, and the banner and build line printed from it.
 #include "core/version_info.h"
 
+#include "core/ascii.h"
 #include "core/core_state.h"
 #include "platform/platform.h"
 
@@ -44,18 +45,6 @@ std::string ExeFolderOf(std::string_view ExePath) {
   return std::string(ExePath.substr(0, End));
 }
 
-static char AsciiUpper(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C; }
-
-static bool SameIgnoringCase(std::string_view A, std::string_view B) {
-  if (A.size() != B.size())
-    return false;
-  for (std::size_t I = 0; I < A.size(); ++I) {
-    if (AsciiUpper(A[I]) != AsciiUpper(B[I]))
-      return false;
-  }
-  return true;
-}
-
 // Text with every occurrence of Part removed, letter case ignored.
 static std::string RemoveAllIgnoringCase(std::string_view Text, std::string_view Part) {
   if (Part.empty())
@@ -63,7 +52,7 @@ static std::string RemoveAllIgnoringCase(std::string_view Text, std::string_view
   std::string Result;
   std::size_t I = 0;
   while (I < Text.size()) {
-    if (I + Part.size() <= Text.size() && SameIgnoringCase(Text.substr(I, Part.size()), Part)) {
+    if (I + Part.size() <= Text.size() && EqualsIgnoringAsciiCase(Text.substr(I, Part.size()), Part)) {
       I += Part.size();
       continue;
     }
@@ -99,10 +88,6 @@ static int NumberAt(std::string_view Text, std::size_t From, std::size_t Count) 
   const char* First = Text.data() + From;
   auto [End, Error] = std::from_chars(First, First + Count, Value);
   return Error == std::errc{} && End == First + Count ? Value : -1;
-}
-
-static std::string TwoDigits(int Value) {
-  return {static_cast<char>('0' + Value / 10 % 10), static_cast<char>('0' + Value % 10)};
 }
 
 std::string BannerDate(std::string_view BuildDate) {

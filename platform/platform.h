@@ -1,13 +1,11 @@
 // The operating-system layer: every call into POSIX or Win32 goes through the
-// functions declared here. posix.cpp and win32.cpp each implement all of them
-// and the build compiles exactly one. No system header leaks out of this file.
+// functions declared here. posix.cpp and win32.cpp each implement them and
+// the build compiles exactly one, beside common.cpp and build_target.cpp for
+// what is the same everywhere. No system header leaks out of this file.
 //
-// Error numbers: every failing file operation returns the program's own error
-// code (the numbers of the file error table: 2 file not found, 3 invalid
-// filename, 4 too many open files, 5 access denied, 6 invalid handle,
-// 101 disk full, 150/162 device errors, otherwise the OS number). 0 is success.
-// On POSIX an errno with no code of its own that equals one of the fixed-text
-// codes (ENXIO 6, ECONNRESET 104, ...) is reported as 162, a device error.
+// Error numbers: every failing file operation returns one of the program's
+// file error codes (TFileError below) or, for a failure without a code of its
+// own, the OS number. 0 is success.
 #pragma once
 
 #include <array>
@@ -93,6 +91,25 @@ TLocalDateTime LocalNow();
 
 // ---- Files ---------------------------------------------------------------
 
+// The program's file error codes. The numbers are part of what the user sees
+// ("Unknown Run-Time error : 150"), so each keeps its value. Every code up to
+// feInvalidInput has a fixed text of its own. On POSIX an errno with no code
+// of its own that equals one of those (ENXIO 6, ECONNRESET 104, ...) is
+// reported as feGeneralFailure, so that it never borrows that text.
+enum TFileError : int {
+  // Opening a file (feInvalidFilename also when the folder part does not
+  // exist); Windows reports these under the same numbers.
+  feFileNotFound = 2, feInvalidFilename = 3, feTooManyOpenFiles = 4, feAccessDenied = 5,
+  feInvalidHandle = 6, feInvalidDrive = 15,
+  // Reading and writing.
+  feReadPastEnd = 100, feDiskFull = 101, feFileNotAssigned = 102, feFileNotOpen = 103,
+  feNotOpenForInput = 104, feNotOpenForOutput = 105, feInvalidInput = 106,
+  // A device error is the base plus the device's error number, from write
+  // protect (19) to general failure (31).
+  feDeviceErrorBase = 131,
+  feWriteProtected = feDeviceErrorBase + 19, feGeneralFailure = feDeviceErrorBase + 31,
+};
+
 // True when Name denotes an existing file that is not a folder (devices and
 // pipes count as files).
 bool FileExistsAt(const std::string& Name);
@@ -103,10 +120,12 @@ bool FileExistsAt(const std::string& Name);
 bool SameRegularFile(const std::string& A, const std::string& B);
 
 // Opens an existing file for reading, sharing read and write with others.
-// A missing file is 2, a name whose folder part does not exist 3.
+// A missing file is feFileNotFound, a name whose folder part does not exist
+// feInvalidFilename.
 [[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);
 // Creates a file, or empties it when it exists, for writing; others may read.
-// A name whose folder part does not exist is 3, a folder as the name 5.
+// A name whose folder part does not exist is feInvalidFilename, a folder as
+// the name feAccessDenied.
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
 // Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
 // whose writer has gone). Retries on EINTR.

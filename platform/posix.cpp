@@ -3,6 +3,8 @@
 // pause and the bell.
 #include "platform/platform.h"
 
+#include "platform/common.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -27,16 +29,13 @@ namespace vellary::platform {
 
 // ---- Error numbers ---------------------------------------------------------
 
-// Program error codes that carry a fixed text of their own; an OS number that
-// happens to equal one of them must not borrow that text.
+// An OS number that happens to equal a code with a fixed text of its own must
+// not borrow that text.
 static bool IsFixedTextCode(int Code) {
-  return Code == 2 || Code == 3 || Code == 4 || Code == 5 || Code == 6 || Code == 15 ||
-         (Code >= 100 && Code <= 106);
+  return Code == feFileNotFound || Code == feInvalidFilename || Code == feTooManyOpenFiles ||
+         Code == feAccessDenied || Code == feInvalidHandle || Code == feInvalidDrive ||
+         (Code >= feReadPastEnd && Code <= feInvalidInput);
 }
-
-static constexpr int DeviceErrorBase = 131;
-static constexpr int OsWriteProtect = 19;
-static constexpr int OsGeneralFailure = 31;
 
 // The largest piece handed to one read() or write().
 static constexpr std::size_t MaxTransfer = static_cast<std::size_t>(SSIZE_MAX);
@@ -46,14 +45,14 @@ static int MapErrno(int Error) {
   case 0:
     return 0;
   case ENOENT:
-    return 2;
+    return feFileNotFound;
   case ENOTDIR:
   case ENAMETOOLONG:
   case ELOOP:
-    return 3;
+    return feInvalidFilename;
   case EMFILE:
   case ENFILE:
-    return 4;
+    return feTooManyOpenFiles;
   case EACCES:
   case EPERM:
   case EEXIST:
@@ -61,20 +60,20 @@ static int MapErrno(int Error) {
   case EISDIR:
   case EBUSY:
   case ETXTBSY:
-    return 5;
+    return feAccessDenied;
   case EBADF:
-    return 6;
+    return feInvalidHandle;
   case ENOSPC:
   case EDQUOT:
-    return 101;
+    return feDiskFull;
   case EROFS:
-    return OsWriteProtect + DeviceErrorBase;
+    return feWriteProtected;
   case EIO:
-    return OsGeneralFailure + DeviceErrorBase;
+    return feGeneralFailure;
   default:
     // ENXIO (6), ECONNRESET (104), ... would otherwise read as "Invalid file
     // handle", "File not open for input", ...: report them as device errors.
-    return IsFixedTextCode(Error) ? OsGeneralFailure + DeviceErrorBase : Error;
+    return IsFixedTextCode(Error) ? feGeneralFailure : Error;
   }
 }
 
@@ -89,12 +88,12 @@ static int MapOpenError(const std::string& Name, int Error) {
   if (Error != ENOENT)
     return MapErrno(Error);
   if (Name.empty())
-    return 3;
+    return feInvalidFilename;
   std::size_t Slash = Name.find_last_of('/');
   if (Slash == std::string::npos)
-    return 2;
+    return feFileNotFound;
   std::string Folder = Slash == 0 ? std::string("/") : Name.substr(0, Slash);
-  return FolderExists(Folder) ? 2 : 3;
+  return FolderExists(Folder) ? feFileNotFound : feInvalidFilename;
 }
 
 // ---- Process ---------------------------------------------------------------
@@ -118,13 +117,6 @@ void InitProcess() {
   EnsureStandardDescriptors();
   std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_TIME, "");
-}
-
-std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
-  std::vector<std::string> Args;
-  for (int I = 1; I < Argc; ++I)
-    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
-  return Args;
 }
 
 static void AppendQuotedIfNeeded(std::string& Out, std::string_view Arg) {
@@ -301,16 +293,11 @@ std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
   return Cases;
 }
 
-std::string MonthAbbreviation(int Month) {
-  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+std::string detail::RegionalMonthAbbreviation(int Month) {
   static constexpr nl_item Items[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
                                         ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-  if (Month < 1 || Month > 12)
-    return std::string();
-  auto Index = static_cast<std::size_t>(Month - 1);
-  const char* Name = ::nl_langinfo(Items[Index]);
-  return Name != nullptr && *Name != '\0' ? std::string(Name) : std::string(English[Index]);
+  const char* Name = ::nl_langinfo(Items[static_cast<std::size_t>(Month - 1)]);
+  return Name != nullptr ? std::string(Name) : std::string();
 }
 
 TLocalDateTime LocalNow() {

@@ -2,6 +2,8 @@
 // since every text the program handles is a byte string in the ANSI code page.
 #include "platform/platform.h"
 
+#include "platform/common.h"
+
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -38,28 +40,37 @@ static TNativeHandle FromWin(HANDLE Handle) {
   return reinterpret_cast<TNativeHandle>(Handle);
 }
 
+// The Win32 numbers of these failures are the program's codes already, and
+// the device errors keep their number above the base.
+static_assert(ERROR_FILE_NOT_FOUND == feFileNotFound && ERROR_PATH_NOT_FOUND == feInvalidFilename &&
+              ERROR_TOO_MANY_OPEN_FILES == feTooManyOpenFiles &&
+              ERROR_ACCESS_DENIED == feAccessDenied && ERROR_INVALID_HANDLE == feInvalidHandle &&
+              ERROR_INVALID_DRIVE == feInvalidDrive);
+static_assert(feDeviceErrorBase + ERROR_WRITE_PROTECT == feWriteProtected &&
+              feDeviceErrorBase + ERROR_GEN_FAILURE == feGeneralFailure);
+
 // The program's error code for a Win32 error number.
 static int MapError(DWORD Error) {
   switch (Error) {
   case ERROR_SUCCESS:
     // A failure must never read as success.
-    return ERROR_GEN_FAILURE + 131;
+    return feGeneralFailure;
   case ERROR_INVALID_NAME:
   case ERROR_FILENAME_EXCED_RANGE:
-    return 3;
+    return feInvalidFilename;
   case ERROR_SHARING_VIOLATION:
   case ERROR_DIR_NOT_EMPTY:
   case ERROR_FILE_EXISTS:
   case ERROR_ALREADY_EXISTS:
-    return 5;
+    return feAccessDenied;
   case ERROR_DISK_FULL:
   case ERROR_HANDLE_DISK_FULL:
-    return 101;
+    return feDiskFull;
   default:
     break;
   }
   if (Error >= ERROR_WRITE_PROTECT && Error <= ERROR_GEN_FAILURE)
-    return static_cast<int>(Error) + 131;
+    return feDeviceErrorBase + static_cast<int>(Error);
   // Facility-coded values (HRESULT style) carry the Win32 number in the low word.
   if (Error > static_cast<DWORD>(std::numeric_limits<int>::max()))
     return MapError(Error & 0xFFFFu);
@@ -89,13 +100,6 @@ void InitProcess() {
   // number, not as a modal dialog box in front of a console tool.
   UINT Mode = SetErrorMode(0);
   SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-}
-
-std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
-  std::vector<std::string> Args;
-  for (int I = 1; I < Argc; ++I)
-    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
-  return Args;
 }
 
 std::string RawCommandLine(int, char**) {
@@ -195,16 +199,13 @@ std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
   return {};
 }
 
-std::string MonthAbbreviation(int Month) {
-  static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  if (Month < 1 || Month > 12)
-    return std::string();
+std::string detail::RegionalMonthAbbreviation(int Month) {
   char Name[80];
   const LCTYPE Type = LOCALE_SABBREVMONTHNAME1 + static_cast<LCTYPE>(Month - 1);
   int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, Type, Name, static_cast<int>(sizeof Name));
+  // The length counts the closing NUL; 0 is a failure.
   if (Length <= 1)
-    return English[Month - 1];
+    return std::string();
   return std::string(Name, static_cast<std::size_t>(Length - 1));
 }
 
@@ -329,7 +330,7 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
     // Success with nothing written would loop for ever; a full medium is the
     // one plausible cause.
     if (Written == 0)
-      return MapError(ERROR_DISK_FULL);
+      return feDiskFull;
     Data += Written;
     Size -= Written;
   }
@@ -338,7 +339,7 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
 
 int CloseHandle(TNativeHandle Handle) {
   if (Handle == InvalidHandle)
-    return MapError(ERROR_INVALID_HANDLE);
+    return feInvalidHandle;
   return ::CloseHandle(ToWin(Handle)) ? 0 : LastError();
 }
 

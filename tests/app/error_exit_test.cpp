@@ -4,7 +4,7 @@
 
 #include "core/version_info.h"
 
-#include "app/captured_core.h"
+#include "common/captured_core.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ using namespace vellary;
 
 namespace {
 
-using vellary::app::testing::TCapturedCore;
+using vellary::fixtures::TCapturedCore;
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #include "app/help.h"
 
 #include "app/error_exit.h"
-#include "core/version_info.h"
+#include "common/captured_core.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +19,8 @@ using namespace vellary;
 
 namespace {
 
-struct TCapturedCore {
-  core::TCoreState Core;
-  std::string Out, Err;
-  explicit TCapturedCore(const char* ExePath = R"(C:\Tools\Vellary.exe)") {
-    Core.Console.StdOut.BindToString(&Out);
-    Core.Console.StdErr.BindToString(&Err);
-    Core.Facts.Build = {"2024/10/07", "2024/10/07 13:13:21", " x64", " using GCC 12.2.0"};
-    core::FillVersionInfo(Core.VersionInfo, ExePath, "2.4.0", "2.4.0.260",
-                          "Display a Text File with Extra Whitespace for Readability");
-  }
-};
+using fixtures::TCapturedCore;
+using fixtures::WindowsExePath;
 
 std::filesystem::path GoldenPath(const char* Name) {
   return std::filesystem::path(__FILE__).parent_path() / "golden" / Name;
@@ -64,14 +55,14 @@ std::vector<std::string> OptionLines(const std::string& Help) {
 }  // namespace
 
 TEST(ShowHelp, NormalHelpMatchesGolden) {
-  TCapturedCore T;
+  TCapturedCore T(WindowsExePath);
   app::ShowHelp(T.Core, false);
   ExpectGolden(T.Err, "help_normal.txt");
   EXPECT_EQ(T.Out, "");
 }
 
 TEST(ShowHelp, VerboseGivesExtendedHelpMatchingGolden) {
-  TCapturedCore T;
+  TCapturedCore T(WindowsExePath);
   T.Core.VerboseRec.Found = true;
   app::ShowHelp(T.Core, false);
   ExpectGolden(T.Err, "help_extended.txt");
@@ -97,7 +88,7 @@ TEST(ShowHelp, ShortHelpIsSyntaxAndPointerOnly) {
 // Names start in column 2, or column 6 without a one-letter name, so that the
 // "--" names align; dots end in column 28; descriptions start in column 30.
 TEST(ShowHelp, OptionLinesKeepTheirColumns) {
-  TCapturedCore T;
+  TCapturedCore T(WindowsExePath);
   T.Core.VerboseRec.Found = true;
   app::ShowHelp(T.Core, false);
   std::vector<std::string> Lines = OptionLines(T.Err);
@@ -112,7 +103,7 @@ TEST(ShowHelp, OptionLinesKeepTheirColumns) {
 }
 
 TEST(ShowHelp, ConsoleOutIsRestoredAfterwards) {
-  TCapturedCore T;
+  TCapturedCore T(WindowsExePath);
   std::string File;
   core::TTextOutput OutputFile;
   OutputFile.BindToString(&File);

@@ -4,13 +4,13 @@
 
 #include "core/version_info.h"
 
-#include "app/captured_core.h"
+#include "common/captured_core.h"
+#include "common/read_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,7 +18,8 @@ using namespace vellary;
 
 namespace {
 
-using vellary::app::testing::TCapturedCore;
+using vellary::fixtures::ReadFile;
+using vellary::fixtures::TCapturedCore;
 
 std::vector<std::string> SplitRecords(const std::string& Text) {
   std::vector<std::string> Lines;
@@ -27,11 +28,6 @@ std::vector<std::string> SplitRecords(const std::string& Text) {
     Lines.push_back(Text.substr(From, End - From));
   EXPECT_EQ(From, Text.size()) << "text after the last CR LF";
   return Lines;
-}
-
-std::string ReadFile(const std::filesystem::path& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>()};
 }
 
 // A fresh empty folder per test, removed afterwards.

@@ -2,12 +2,13 @@
 // file's creation and buffering, and the error texts.
 #include "app/streams.h"
 
+#include "common/read_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ namespace vellary::app {
 namespace {
 
 namespace fs = std::filesystem;
+using fixtures::ReadFile;
 
 class TextFiles : public ::testing::Test {
 protected:
@@ -31,10 +33,6 @@ protected:
     std::string Name = (Dir / "input.txt").string();
     std::ofstream(Name, std::ios::binary) << Bytes;
     return Name;
-  }
-  static std::string ReadFile(const std::string& Name) {
-    std::ifstream In(Name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
   }
   // Every line of a file holding Bytes, read to the end.
   std::vector<std::string> LinesOf(const std::string& Bytes) const {

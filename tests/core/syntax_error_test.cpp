@@ -2,7 +2,7 @@
 // with a real terminal is covered by the pseudo-terminal tests.
 #include "core/syntax_error.h"
 
-#include "core/core_state.h"
+#include "common/captured_core.h"
 
 #include <gtest/gtest.h>
 
@@ -13,24 +13,18 @@ using namespace vellary::core;
 
 namespace {
 
-struct TCapturedCore {
-  TCoreState Core;
-  std::string Out, Err, File;
-  TTextOutput OutputFile;
-  TCapturedCore() {
-    Core.Console.StdOut.BindToString(&Out);
-    Core.Console.StdErr.BindToString(&Err);
-    OutputFile.BindToString(&File);
-  }
-};
+using vellary::fixtures::TCapturedCore;
 
 }  // namespace
 
 TEST(ShowSyntaxError, ScreenGoesToStandardErrorAndKeepsConsoleOutThere) {
   TCapturedCore T;
+  std::string File;
+  TTextOutput OutputFile;
+  OutputFile.BindToString(&File);
   T.Core.ExeDir = R"("/opt/my tools")";
   T.Core.Facts.RawCommandLine = R"(vellary "a b.txt" -z)";
-  T.Core.Console.ConsoleOut = &T.OutputFile;  // as during a run with -o
+  T.Core.Console.ConsoleOut = &OutputFile;  // as during a run with -o
   ShowSyntaxError(T.Core, "Invalid parameters provided: -z ", false, false);
   EXPECT_EQ(T.Err,
             "Invalid or incomplete syntax!\r\n"
@@ -41,7 +35,7 @@ TEST(ShowSyntaxError, ScreenGoesToStandardErrorAndKeepsConsoleOutThere) {
             "Invalid parameters provided: -z \r\n"
             "\r\n");
   EXPECT_EQ(T.Out, "");
-  EXPECT_EQ(T.File, "");
+  EXPECT_EQ(File, "");
   EXPECT_EQ(T.Core.Console.ConsoleOut, &T.Core.Console.StdErr);
 }
 

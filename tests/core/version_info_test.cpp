@@ -1,7 +1,7 @@
 // The version record's names and folder, and the banner and build line.
 #include "core/version_info.h"
 
-#include "core/core_state.h"
+#include "common/captured_core.h"
 
 #include <gtest/gtest.h>
 
@@ -11,17 +11,8 @@ using namespace vellary::core;
 
 namespace {
 
-struct TCapturedCore {
-  TCoreState Core;
-  std::string Out, Err;
-  TCapturedCore() {
-    Core.Console.StdOut.BindToString(&Out);
-    Core.Console.StdErr.BindToString(&Err);
-    Core.Facts.Build = {"2024/10/07", "2024/10/07 13:13:21", " x64", " using GCC 12.2.0"};
-    FillVersionInfo(Core.VersionInfo, R"(C:\Tools\Vellary.exe)", "2.4.0", "2.4.0.260",
-                    "Display a Text File with Extra Whitespace for Readability");
-  }
-};
+using vellary::fixtures::TCapturedCore;
+using vellary::fixtures::WindowsExePath;
 
 }  // namespace
 
@@ -81,7 +72,7 @@ TEST(ShowBuildInfo, BannerAndBuildLineCombinations) {
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(testing::Message() << C.BuildLine << C.Banner);
-    TCapturedCore T;
+    TCapturedCore T(WindowsExePath);
     ShowBuildInfo(T.Core, T.Core.VersionInfo, C.BuildLine, C.Banner);
     EXPECT_EQ(T.Err, C.Expected);
     EXPECT_EQ(T.Out, "");
@@ -90,7 +81,7 @@ TEST(ShowBuildInfo, BannerAndBuildLineCombinations) {
 }
 
 TEST(ShowBuildInfo, PrintsAtMostOncePerRun) {
-  TCapturedCore T;
+  TCapturedCore T(WindowsExePath);
   ShowBuildInfo(T.Core, T.Core.VersionInfo, false, true);
   std::string First = T.Err;
   ShowBuildInfo(T.Core, T.Core.VersionInfo, true, true);

@@ -16,7 +16,6 @@
 #include <fstream>
 #include <random>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -187,13 +186,6 @@ TScratchDir::~TScratchDir() {
 void WriteFile(const std::filesystem::path& Path, const std::string& Bytes) {
   std::ofstream F(Path, std::ios::binary | std::ios::trunc);
   F.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-}
-
-std::string ReadFile(const std::filesystem::path& Path) {
-  std::ifstream F(Path, std::ios::binary);
-  std::ostringstream S;
-  S << F.rdbuf();
-  return S.str();
 }
 
 std::string Crlf(const std::string& Text) {

@@ -3,6 +3,8 @@
 // standard error byte for byte.
 #pragma once
 
+#include "common/read_file.h"
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -55,7 +57,7 @@ private:
 };
 
 void WriteFile(const std::filesystem::path& Path, const std::string& Bytes);
-std::string ReadFile(const std::filesystem::path& Path);
+using fixtures::ReadFile;
 
 // Text with every LF turned into CR LF (expectations are written with LF).
 std::string Crlf(const std::string& Text);

@@ -1,0 +1,14 @@
+// The system-specific steps that the shared part of the OS layer (common.cpp)
+// calls; posix.cpp and win32.cpp each define them. Internal to the platform
+// layer.
+#pragma once
+
+#include <string>
+
+namespace vellary::platform::detail {
+
+// The user's regional abbreviated name of Month 1..12, empty when the system
+// has none.
+std::string RegionalMonthAbbreviation(int Month);
+
+}  // namespace vellary::platform::detail
