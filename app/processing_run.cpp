@@ -58,13 +58,13 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
 
   TOutputSink Out(*Console.ConsoleOut);
   for (;;) {
-    std::string_view Line;
+    std::string_view Block;
     bool AtEnd = false;
-    if (int Error = ReadTextLine(Input, Line, AtEnd); Error != 0)
+    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0)
       return Error;
     if (AtEnd)
       break;
-    if (!Pipeline.ProcessLine(Line, Out))
+    if (!Pipeline.ProcessBlock(Block, Out))
       return Out.Error;
   }
   if (int Error = CloseText(Input); Error != 0)

@@ -58,31 +58,6 @@ core::TStatus FileNameMissing(std::string_view Option) {
 
 // ---- Reading lines -----------------------------------------------------------
 
-// Offset of the next Byte at or after From, or npos. Every byte of every
-// input goes through here, so it rides on memchr and remembers what it found.
-template <typename TBuffer>
-static std::size_t NextByte(TTextInput::TNextByte& Next, const TBuffer& Buffer,
-                            std::size_t From, char Byte) {
-  if (Next.Pos != std::string::npos && Next.Pos >= From)
-    return Next.Pos;
-  const std::size_t Begin =
-      Next.Pos == std::string::npos && Next.SearchedTo > From ? Next.SearchedTo : From;
-  // An empty buffer may have no storage yet, and memchr must not see null.
-  const void* At =
-      Begin < Buffer.size() ? std::memchr(Buffer.data() + Begin, Byte, Buffer.size() - Begin) : nullptr;
-  Next.Pos = At == nullptr ? std::string::npos
-                           : static_cast<std::size_t>(static_cast<const char*>(At) - Buffer.data());
-  Next.SearchedTo = Buffer.size();
-  return Next.Pos;
-}
-
-// Offsets move down when the bytes handed out are dropped from the buffer.
-static void Shift(TTextInput::TNextByte& Next, std::size_t Dropped) {
-  if (Next.Pos != std::string::npos)
-    Next.Pos = Next.Pos >= Dropped ? Next.Pos - Dropped : std::string::npos;
-  Next.SearchedTo = Next.SearchedTo >= Dropped ? Next.SearchedTo - Dropped : 0;
-}
-
 void TTextInput::TReadBuffer::DropFront(std::size_t N) {
   if (N == 0)
     return;
@@ -116,8 +91,7 @@ int TTextInput::Fill() {
       return Error;
   }
   Buffer.DropFront(Start);
-  Shift(NextLf, Start);
-  Shift(NextCr, Start);
+  NoLineEndTo -= Start;
   Start = 0;
   std::size_t Got = 0;
   int Error = platform::ReadBytes(Handle, Buffer.Reserve(InputBufferSize), InputBufferSize, Got);
@@ -127,58 +101,62 @@ int TTextInput::Fill() {
   return Error;
 }
 
+// Where the whole lines among the bytes not handed out end: behind the last
+// LF, or the last CR that is not the last byte read (its LF may be on the
+// way). Start when there is none.
+std::size_t TTextInput::WholeLinesEnd() {
+  std::size_t End = Buffer.size();
+  if (End > Start && Buffer[End - 1] == '\r')
+    --End;
+  for (std::size_t I = End; I > NoLineEndTo && I > Start; --I)
+    if (Buffer[I - 1] == '\n' || Buffer[I - 1] == '\r')
+      return I;
+  NoLineEndTo = End;
+  return Start;
+}
+
 int OpenTextInput(TTextInput& Input, const std::string& Name) {
   (void)CloseText(Input);
   Input.Buffer.clear();
   Input.Start = 0;
+  Input.NoLineEndTo = 0;
   Input.Eof = false;
-  Input.PendingCr = false;
-  Input.NextLf = {};
-  Input.NextCr = {};
+  Input.Lines.Reset({});
   return platform::OpenForReading(Name, Input.Handle);
 }
 
-int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
-  Line = std::string_view();
+int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd) {
+  Block = std::string_view();
   AtEnd = false;
-  // The previous line ended with a CR as the last byte read: a LF that
-  // follows belongs to that line end.
-  while (Input.PendingCr) {
-    if (Input.Start < Input.Buffer.size()) {
-      if (Input.Buffer[Input.Start] == '\n')
-        ++Input.Start;
-      Input.PendingCr = false;
-    } else if (Input.Eof) {
-      Input.PendingCr = false;
-    } else if (int Error = Input.Fill(); Error != 0) {
-      return Error;
-    }
-  }
-  while (true) {
-    const std::size_t Lf = NextByte(Input.NextLf, Input.Buffer, Input.Start, '\n');
-    const std::size_t Cr = NextByte(Input.NextCr, Input.Buffer, Input.Start, '\r');
-    const std::size_t Found = Lf < Cr ? Lf : Cr;
+  for (;;) {
     const char* Begin = Input.Buffer.data() + Input.Start;
-    if (Found != std::string::npos) {
-      Line = std::string_view(Begin, Found - Input.Start);
-      Input.Start = Found + 1;
-      if (Found == Cr) {
-        if (Found + 1 == Input.Buffer.size())
-          Input.PendingCr = true;
-        else if (Input.Buffer[Found + 1] == '\n')
-          ++Input.Start;
-      }
+    if (Input.Eof) {
+      Block = std::string_view(Begin, Input.Buffer.size() - Input.Start);
+      AtEnd = Block.empty();
+      Input.Start = Input.NoLineEndTo = Input.Buffer.size();
       return 0;
     }
-    if (Input.Eof) {
-      Line = std::string_view(Begin, Input.Buffer.size() - Input.Start);
-      AtEnd = Line.empty();
-      Input.Start = Input.Buffer.size();
+    if (const std::size_t End = Input.WholeLinesEnd(); End > Input.Start) {
+      Block = std::string_view(Begin, End - Input.Start);
+      Input.Start = Input.NoLineEndTo = End;
       return 0;
     }
     if (int Error = Input.Fill(); Error != 0)
       return Error;
   }
+}
+
+int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
+  AtEnd = false;
+  while (!Input.Lines.Next(Line)) {
+    std::string_view Block;
+    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0 || AtEnd) {
+      Line = std::string_view();
+      return Error;
+    }
+    Input.Lines.Reset(Block);
+  }
+  return 0;
 }
 
 int CloseText(TTextInput& Input) {

@@ -4,6 +4,7 @@
 
 #include "core/status.h"
 #include "core/text_output.h"
+#include "engine/line_cutter.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -29,9 +30,10 @@ core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 // ExitNoValidFile with "The <Option> parameter requires a valid filename.".
 core::TStatus FileNameMissing(std::string_view Option);
 
-// A text file read line by line. Lines end at CR LF, a lone LF or a lone CR;
-// every other byte (NUL, byte 26, a byte-order mark) stays in the line. Memory
-// grows with the longest line, not with the file.
+// A text file read in blocks of whole lines, or line by line. Lines end at
+// CR LF, a lone LF or a lone CR (see engine::TLineCutter); every other byte
+// (NUL, byte 26, a byte-order mark) stays in the line. Memory grows with the
+// longest line, not with the file.
 class TTextInput {
 public:
   TTextInput() = default;
@@ -43,19 +45,14 @@ public:
   // output stays prompt when the input is a pipe.
   void SetFlushBeforeRead(core::TTextOutput* Output) { FlushBeforeRead = Output; }
 
-  // Where the next LF and the next CR are, so that each byte is searched for
-  // each of the two at most once, even in a file that uses only one of them.
-  struct TNextByte {
-    std::size_t Pos = std::string::npos;  // offset in Buffer, npos: none seen yet
-    std::size_t SearchedTo = 0;           // with npos: no such byte before this
-  };
-
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
+  friend int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
   friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
   friend int CloseText(TTextInput& Input);
 
 private:
   [[nodiscard]] int Fill();
+  std::size_t WholeLinesEnd();
 
   platform::TNativeHandle Handle = platform::InvalidHandle;
   core::TTextOutput* FlushBeforeRead = nullptr;
@@ -79,16 +76,23 @@ private:
     std::size_t Capacity = 0;
   };
   TReadBuffer Buffer;
-  std::size_t Start = 0;   // first byte not yet handed out
+  std::size_t Start = 0;        // first byte not yet handed out
+  std::size_t NoLineEndTo = 0;  // no line end in [Start, this): a long line is searched once
   bool Eof = false;
-  bool PendingCr = false;  // the last line ended with CR: skip a following LF
-  TNextByte NextLf, NextCr;  // where the next LF and CR are
+  engine::TLineCutter Lines;    // the lines of the last block, for ReadTextLine
 };
 
 // Opens an existing file for reading, shared for reading and writing.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
+// Block receives the next whole lines with their line ends, as many as the
+// buffer holds (valid until the next call); a CR that ends the bytes read so
+// far waits for the next read, which may bring its LF; at the end of the
+// file the last line comes without one. AtEnd is set when no byte remains.
+// Returns 0 or an error code.
+[[nodiscard]] int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
 // Line receives the next line without its line end (valid until the next
-// call); AtEnd is set when no byte remains. Returns 0 or an error code.
+// call); AtEnd is set when no byte remains. Returns 0 or an error code. Use
+// one of the two reads on an input, not both.
 [[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
 [[nodiscard]] int CloseText(TTextInput& Input);
 

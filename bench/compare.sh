@@ -2,17 +2,23 @@
 # Whole-program comparison on a generated log: each job is run by vellary and
 # by the usual text tools that do the same job, alternately, several times;
 # prints the median wall time of each side, their ratio and the peak memory.
+# ripgrep's rows appear when rg is installed. The "accented" rows run the same
+# job on a log where one line in four holds letters beyond ASCII, against the
+# ASCII log, in a UTF-8 locale.
 #
 #   bash bench/compare.sh [runs, default 5] [log size in MB, default 400]
 #
-# Needs a release build in build/ (the README's build command); the log and
-# all outputs go to bench-data/ on disk.
+# VELLARY=path picks the program (default build/app/vellary); VELLARY_BEFORE=
+# path adds that build's median for each job and the ratio of the two, so a
+# change is measured before and after in one run. Needs a release build (the
+# README's build command); the logs and all outputs go to bench-data/ on disk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 RUNS=${1:-5}
 SIZE=${2:-400}
 BIN=${VELLARY:-build/app/vellary}
+BEFORE=${VELLARY_BEFORE:-}
 DATA=bench-data
 mkdir -p "$DATA"
 
@@ -22,6 +28,8 @@ if [ ! -f "$DATA/gen_log" ] || [ bench/gen_log.cpp -nt "$DATA/gen_log" ]; then
 fi
 LOG="$DATA/log-$SIZE.txt"
 [ -f "$LOG" ] || "$DATA/gen_log" "$LOG" "$SIZE"
+ALOG="$DATA/log-$SIZE-accented.txt"
+[ -f "$ALOG" ] || "$DATA/gen_log" "$ALOG" "$SIZE" accented
 OUT="$DATA/out"
 
 # The sample replacement file and the same nine pairs as a sed script.
@@ -63,7 +71,7 @@ median() {  # series key, field (1 time, 2 memory)
     awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-JOBS=(passthrough passthrough-cat skip find replace typical)
+JOBS=(passthrough passthrough-cat skip find replace typical find-accented replace-accented)
 declare -A MINE THEIRS LABEL
 LABEL[passthrough]="pass-through vs sed"
 MINE[passthrough]="$BIN $LOG -o $OUT.v"
@@ -83,19 +91,42 @@ THEIRS[replace]="sed -f $DATA/pairs.sed $LOG > $OUT.t"
 LABEL[typical]="typical run vs awk"
 MINE[typical]="$BIN $LOG --sk DEBUG --la Finished -t > $OUT.v 2>/dev/null"
 THEIRS[typical]="awk -f $DATA/typical.awk $LOG > $OUT.t 2>/dev/null"
+LABEL[find-accented]="find two, accented vs ASCII"
+MINE[find-accented]="LC_ALL=C.UTF-8 $BIN $ALOG -f 'error;warn' > $OUT.v"
+THEIRS[find-accented]="LC_ALL=C.UTF-8 $BIN $LOG -f 'error;warn' > $OUT.t"
+LABEL[replace-accented]="nine pairs, accented vs ASCII"
+MINE[replace-accented]="LC_ALL=C.UTF-8 $BIN $ALOG -r $DATA/sample.txt > $OUT.v"
+THEIRS[replace-accented]="LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
+if command -v rg >/dev/null; then
+  JOBS+=(find-rg skip-rg)
+  LABEL[find-rg]="find two texts vs rg -iF"
+  MINE[find-rg]="${MINE[find]}"
+  THEIRS[find-rg]="rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
+  LABEL[skip-rg]="skip lines vs rg -iv"
+  MINE[skip-rg]="${MINE[skip]}"
+  THEIRS[skip-rg]="rg -iv --no-mmap debug $LOG > $OUT.t"
+fi
 
 for job in "${JOBS[@]}"; do
   for ((i = 0; i < RUNS; i++)); do
     timed "$job.mine" "${MINE[$job]}"
     timed "$job.theirs" "${THEIRS[$job]}"
+    [ -z "$BEFORE" ] || timed "$job.before" "${MINE[$job]//$BIN/$BEFORE}"
   done
 done
 
-printf '%-28s %10s %10s %7s %12s %12s\n' job "vellary s" "other s" ratio "vellary KiB" "other KiB"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { print (b > 0) ? a / b : 0 }'; }
+printf '%-30s %10s %10s %7s %12s %12s' job "vellary s" "other s" ratio "vellary KiB" "other KiB"
+[ -z "$BEFORE" ] && echo || printf ' %9s %8s\n' "before s" "vs before"
 for job in "${JOBS[@]}"; do
   m=$(median "$job.mine" 1); t=$(median "$job.theirs" 1)
   mm=$(median "$job.mine" 2); tm=$(median "$job.theirs" 2)
-  printf '%-28s %10.2f %10.2f %7.2f %12d %12d\n' "${LABEL[$job]}" "$m" "$t" \
-    "$(awk -v a="$m" -v b="$t" 'BEGIN { print (b > 0) ? a / b : 0 }')" "$mm" "$tm"
+  printf '%-30s %10.2f %10.2f %7.2f %12d %12d' "${LABEL[$job]}" "$m" "$t" "$(ratio "$m" "$t")" "$mm" "$tm"
+  if [ -z "$BEFORE" ]; then
+    echo
+  else
+    b=$(median "$job.before" 1)
+    printf ' %9.2f %8.2f\n' "$b" "$(ratio "$m" "$b")"
+  fi
 done
 rm -f "$OUT.v" "$OUT.t"

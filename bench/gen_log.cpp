@@ -1,8 +1,10 @@
 // Writes a deterministic, realistic service log for the whole-program
 // comparison: timestamped records at DEBUG/INFO/WARN/ERROR, some blank lines,
-// and some lines holding the texts of the sample replacement file.
+// and some lines holding the texts of the sample replacement file. With
+// "accented", one line in four also names a person in French, German, Czech,
+// Russian or Greek, so that searches meet letters beyond ASCII.
 //
-//   gen_log <output file> [size in MB, default 400]
+//   gen_log <output file> [size in MB, default 400] [accented]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +49,10 @@ constexpr const char* SampleHits[] = {
     "You can change long text in field %u of form %u",
     "Gateway 192.168.100.%u answered in %u ms",
 };
+constexpr const char* People[] = {
+    " owner=\"Élodie Lefèvre\"", " owner=\"Jürgen Größer\"", " owner=\"Dobrý Šťastný\"",
+    " owner=\"Дмитрий Соколов\"", " owner=\"Σοφία Παπαδοπούλου\"",
+};
 
 }  // namespace
 
@@ -62,6 +68,7 @@ int main(int Argc, char** Argv) {
     std::perror(Argv[1]);
     return 1;
   }
+  const bool Accented = Argc > 3 && std::string(Argv[3]) == "accented";
   TRandom Random;
   unsigned long long Written = 0;
   unsigned Seconds = 0;
@@ -76,10 +83,11 @@ int main(int Argc, char** Argv) {
     } else {
       const char* Format = Roll < 6 ? SampleHits[Random.Below(9)] : Messages[Random.Below(8)];
       std::snprintf(Message, sizeof Message, Format, Random.Below(100000), Random.Below(1000));
-      Length = std::snprintf(Line, sizeof Line, "2026-11-%02u %02u:%02u:%02u.%03u %s [%s] %s\n",
+      const char* Person = Accented && Random.Below(4) == 0 ? People[Random.Below(5)] : "";
+      Length = std::snprintf(Line, sizeof Line, "2026-11-%02u %02u:%02u:%02u.%03u %s [%s] %s%s\n",
                              1 + Seconds / 86400 % 28, Seconds / 3600 % 24, Seconds / 60 % 60,
                              Seconds % 60, Random.Below(1000), Levels[Random.Below(10)],
-                             Components[Random.Below(6)], Message);
+                             Components[Random.Below(6)], Message, Person);
     }
     std::fwrite(Line, 1, static_cast<std::size_t>(Length), Out);
     Written += static_cast<unsigned long long>(Length);

@@ -20,9 +20,9 @@ void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode 
   To = OutputCodePage;
   Convert = TextCodePage != OutputCodePage;
   Capture = nullptr;
-  Buffer.clear();
-  if (Mode == fmBuffered)
-    Buffer.reserve(TextBufferSize);
+  Used = 0;
+  if (!Buffer)
+    Buffer = std::make_unique_for_overwrite<char[]>(TextBufferSize);
   UpdateDirect();
 }
 
@@ -49,14 +49,18 @@ int TTextOutput::Append(std::string_view Bytes) {
     Capture->append(Bytes);
     return 0;
   }
+  if (Handle == platform::InvalidHandle)
+    return 0;  // unbound: nowhere to go
   // A large piece goes straight out rather than through the buffer.
-  if (Buffer.size() + Bytes.size() > TextBufferSize) {
+  if (TextBufferSize - Used < Bytes.size()) {
     if (int Error = Flush(); Error != 0)
       return Error;
     if (Bytes.size() >= TextBufferSize)
       return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
   }
-  Buffer.append(Bytes);
+  if (!Bytes.empty())
+    std::memcpy(Buffer.get() + Used, Bytes.data(), Bytes.size());
+  Used += Bytes.size();
   return 0;
 }
 
@@ -84,11 +88,11 @@ int TTextOutput::WriteText(std::string_view Text) {
 }
 
 int TTextOutput::Flush() {
-  if (Buffer.empty() || Handle == platform::InvalidHandle)
+  if (Used == 0 || Handle == platform::InvalidHandle)
     return 0;
-  int Error = platform::WriteBytes(Handle, Buffer.data(), Buffer.size());
+  int Error = platform::WriteBytes(Handle, Buffer.get(), Used);
   // What could not be written is dropped either way: the failure is reported.
-  Buffer.clear();
+  Used = 0;
   return Error;
 }
 

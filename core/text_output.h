@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -44,8 +46,13 @@ public:
   // Text, then CR LF. Returns 0 or the error code of the failed write.
   [[nodiscard]] int WriteRecord(std::string_view Text) {
     // The path of nearly every record of a large run: straight into the buffer.
-    if (Direct && Buffer.size() + Text.size() + 2 <= TextBufferSize) {
-      Buffer.append(Text).append("\r\n", 2);
+    if (Direct && TextBufferSize - Used >= Text.size() + 2) {
+      char* Free = Buffer.get() + Used;
+      if (!Text.empty())
+        std::memcpy(Free, Text.data(), Text.size());
+      Free[Text.size()] = '\r';
+      Free[Text.size() + 1] = '\n';
+      Used += Text.size() + 2;
       return 0;
     }
     return WriteRecordSlowly(Text);
@@ -73,7 +80,8 @@ private:
   platform::TCodePage To = platform::CpUtf8;
   std::string* Capture = nullptr;
   TTextOutput* FlushFirst = nullptr;
-  std::string Buffer;
+  std::unique_ptr<char[]> Buffer;  // TextBufferSize bytes once bound to a handle
+  std::size_t Used = 0;            // bytes of Buffer waiting to be written
   std::string Scratch;  // conversion output, reused
   bool Direct = false;  // buffered, unconverted, nothing to flush first
 };

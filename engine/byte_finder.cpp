@@ -1,6 +1,8 @@
 // Needle search by rare-byte scan and verification.
 #include "engine/byte_finder.h"
 
+#include "core/ascii.h"
+
 #include <array>
 #include <cstring>
 
@@ -31,7 +33,7 @@ static constexpr std::array<unsigned char, 256> ByteWeights = [] {
 
 unsigned TypicalByteWeight(unsigned char B) {
   // Folded needles are upper case: weigh a letter by both of its cases.
-  const unsigned char Lower = B >= 'A' && B <= 'Z' ? static_cast<unsigned char>(B + ('a' - 'A')) : B;
+  const auto Lower = static_cast<unsigned char>(core::AsciiLower(static_cast<char>(B)));
   return ByteWeights[Lower] + (Lower != B ? ByteWeights[B] : 0u);
 }
 
@@ -93,7 +95,7 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
       return P;  // nothing folds to a lower-case letter
     AddPreimage(P, Target);
     if (IsAscii && Target >= 'A' && Target <= 'Z')
-      AddPreimage(P, static_cast<unsigned char>(Target + ('a' - 'A')));
+      AddPreimage(P, static_cast<unsigned char>(core::AsciiLower(static_cast<char>(Target))));
     return P;
   };
 

@@ -3,6 +3,8 @@
 // built once, so that no locale call sits on a hot path.
 #pragma once
 
+#include "core/ascii.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,7 @@ using TUpperTable = std::array<unsigned char, 256>;
 constexpr TUpperTable AsciiUpperTable() {
   TUpperTable Table{};
   for (unsigned B = 0; B < 256; ++B)
-    Table[B] = static_cast<unsigned char>(B >= 'a' && B <= 'z' ? B - ('a' - 'A') : B);
+    Table[B] = static_cast<unsigned char>(core::AsciiUpper(static_cast<char>(B)));
   return Table;
 }
 

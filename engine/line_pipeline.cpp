@@ -35,6 +35,7 @@ static TSearchListTexts ListTextsOf(const TPipelineSettings& S) {
 TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)) {
   const TMatchOptions Options{.CaseSensitive = S.CaseSensitive, .Extended = S.Extended, .Upper = S.Upper};
   Lists = PrepareSearchLists(ListTextsOf(S), S.SearchDelimiter, Options);
+  ChooseBlockMode();
   if (!S.Replace)
     return;
   Pairs.reserve(S.Replacements.size());
@@ -46,6 +47,23 @@ TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)
   }
   if (!Pairs.empty())
     PairFilter = TPairFilter(std::move(Needles), Pairs.front().Finder().FoldTable());
+}
+
+// A block-wide search stands in for the per-line tests only where the line
+// as searched is the input line itself and one literal list decides.
+void TLinePipeline::ChooseBlockMode() {
+  if (S.Ascii || (S.Replace && !S.Replacements.empty()))
+    return;
+  const bool Framed = Lists.SpaceBefore.CanMatch() || Lists.SpaceAfter.CanMatch() ||
+                      Lists.LineBefore.CanMatch() || Lists.LineAfter.CanMatch() ||
+                      !S.PrependText.empty() || !S.AppendText.empty();
+  const TPreparedSearchList& Deciding = Lists.FindGiven ? Lists.Find : Lists.Skip;
+  if (!Deciding.Literal() || (!Lists.FindGiven && Framed))
+    return;
+  const std::vector<const TByteFinder*> Finders = Deciding.Finders();
+  Finder = TBlockFinder(Finders);
+  if (Finder.Usable())
+    Mode = Lists.FindGiven ? bmFind : bmShowUnlessFound;
 }
 
 std::int32_t TLinePipeline::DisplayedCount() const {
@@ -134,11 +152,14 @@ bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
       return true;
     return Out.PutLine(S.PlusSpaceText);
   }
-  const std::string_view Line = CleanAndReplace(RawLine);
+  return ShowLine(CleanAndReplace(RawLine), false, Out);
+}
 
-  // The tests are independent of each other, so the lists that decide whether
-  // the line is shown at all go first and the rest only run for shown lines.
-  if (Lists.FindGiven && !Lists.Find.Matches(Subject))
+// The tests are independent of each other, so the lists that decide whether
+// the line is shown at all go first and the rest only run for shown lines.
+// FindKnown: the -f test is known to pass.
+bool TLinePipeline::ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out) {
+  if (Lists.FindGiven && !FindKnown && !Lists.Find.Matches(Subject))
     return true;
   if (Lists.Skip.Matches(Subject))
     return true;
@@ -158,6 +179,78 @@ bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
     return Out.PutLine(Line);
   BuildRecord(Line, Match);
   return Out.PutLine(Record);
+}
+
+// A line without any --sk text, written as ProcessLine writes it.
+bool TLinePipeline::WriteAsItIs(std::string_view Line, TLineSink& Out) {
+  if (!IsBlankLine(Line)) {
+    ++Displayed;
+    return Out.PutLine(Line);
+  }
+  return S.Eliminate || Out.PutLine(S.PlusSpaceText);
+}
+
+// Lines that hold no -f text are dropped unseen; the line of each text found
+// goes on to every other rule, and the whole way when the text does not lie
+// wholly inside it.
+bool TLinePipeline::FindInBlock(std::string_view Block, TLineSink& Out) {
+  TLineCutter Lines(Block);
+  std::string_view Line;
+  std::size_t Length;
+  for (std::size_t At; (At = Finder.Find(Block, Lines.Position(), Length)) != std::string_view::npos;) {
+    Lines.SkipTo(Lines.LineStartOf(At));
+    if (!Lines.Next(Line))
+      break;
+    const auto LineEnd = static_cast<std::size_t>(Line.data() + Line.size() - Block.data());
+    if (At + Length > LineEnd || IsBlankLine(Line)) {
+      if (!ProcessLine(Line, Out))
+        return false;
+      continue;
+    }
+    Subject.Reset(Line, S.Upper);
+    if (!ShowLine(Line, true, Out))
+      return false;
+  }
+  return true;
+}
+
+// Lines are written as they are up to the line of the next --sk text found;
+// that line is dropped when the text lies wholly inside it, and otherwise
+// goes the whole way.
+bool TLinePipeline::SkipInBlock(std::string_view Block, TLineSink& Out) {
+  TLineCutter Lines(Block);
+  std::string_view Line;
+  std::size_t Length = 0;
+  std::size_t At = Finder.Find(Block, 0, Length);
+  while (Lines.Next(Line)) {
+    if (At >= Lines.Position()) {
+      if (!WriteAsItIs(Line, Out))
+        return false;
+      continue;
+    }
+    const auto LineEnd = static_cast<std::size_t>(Line.data() + Line.size() - Block.data());
+    if ((At + Length > LineEnd || IsBlankLine(Line)) && !ProcessLine(Line, Out))
+      return false;
+    At = Finder.Find(Block, Lines.Position(), Length);
+  }
+  return true;
+}
+
+bool TLinePipeline::ProcessBlock(std::string_view Block, TLineSink& Out) {
+  switch (Mode) {
+  case bmFind:
+    return FindInBlock(Block, Out);
+  case bmShowUnlessFound:
+    return SkipInBlock(Block, Out);
+  case bmLines:
+    break;
+  }
+  TLineCutter Lines(Block);
+  std::string_view Line;
+  while (Lines.Next(Line))
+    if (!ProcessLine(Line, Out))
+      return false;
+  return true;
 }
 
 bool TLinePipeline::FinishOutput(TLineSink& Out, TLineSink& TallySink) {

@@ -3,7 +3,9 @@
 // last line, divider lines, newlines and the tally.
 #pragma once
 
+#include "engine/block_finder.h"
 #include "engine/case_fold.h"
+#include "engine/line_cutter.h"
 #include "engine/line_sink.h"
 #include "engine/pair_filter.h"
 #include "engine/replace_table.h"
@@ -64,6 +66,15 @@ public:
   // as one record, counted once. False when the sink asked to stop.
   bool ProcessLine(std::string_view RawLine, TLineSink& Out);
 
+  // The same for every line of Block: whole lines, each ended by CR LF, LF
+  // or a lone CR, the last one by the block's end too (a block must not end
+  // between the CR and the LF of one line end). Where only -f, or only
+  // --sk, decides which lines are shown and how, a block-wide search finds
+  // the lines that hold a search text and the others are dropped (-f) or
+  // written as they are (--sk) without a search each; the output is byte for
+  // byte that of ProcessLine line by line.
+  bool ProcessBlock(std::string_view Block, TLineSink& Out);
+
   // Divider lines and newlines to Out, then the tally to TallySink (the output
   // file's sink with -o, standard error's otherwise). False when a sink
   // asked to stop.
@@ -74,12 +85,25 @@ public:
   std::int32_t DisplayedCount() const;
 
 private:
+  void ChooseBlockMode();
+  bool ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out);
   std::string_view CleanAndReplace(std::string_view RawLine);
   std::string_view Clean(std::string_view RawLine);
   bool ApplyPair(std::size_t K, std::string_view& Line);
+  bool WriteAsItIs(std::string_view Line, TLineSink& Out);
+  bool FindInBlock(std::string_view Block, TLineSink& Out);
+  bool SkipInBlock(std::string_view Block, TLineSink& Out);
   void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
 
   const TPipelineSettings S;  // the run's switches and texts
+
+  enum TBlockMode {
+    bmLines,           // every line goes through ProcessLine
+    bmFind,            // only lines holding a -f text can be shown
+    bmShowUnlessFound  // lines without a --sk text are shown as they are
+  };
+  TBlockMode Mode = bmLines;
+  TBlockFinder Finder;  // the texts of the list that decides, with bmFind/bmShowUnlessFound
 
   TPreparedSearchLists Lists;
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded

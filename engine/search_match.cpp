@@ -134,6 +134,17 @@ bool TPreparedSearchList::Matches(std::string_view Line) const {
   return false;
 }
 
+bool TPreparedSearchList::Literal() const {
+  return NoFold && std::none_of(Items.begin(), Items.end(), [](const TItem& I) { return I.HasMarker; });
+}
+
+std::vector<const TByteFinder*> TPreparedSearchList::Finders() const {
+  std::vector<const TByteFinder*> Out;
+  for (const TItem& Item : Items)
+    Out.push_back(&Item.Needle);
+  return Out;
+}
+
 // An item whose byte search is not exact on this line is searched in the
 // folded line, where the markers stand at the edges already.
 bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {

@@ -69,6 +69,11 @@ public:
   // list of a run that folds per byte.
   bool Matches(std::string_view Line) const;
   bool NeedsNoFold() const { return NoFold; }
+  // True when a byte search for each item, on its own, decides the list for
+  // any line: no item holds the marker, none needs the folded line.
+  bool Literal() const;
+  // The finders of the items, in list order.
+  std::vector<const TByteFinder*> Finders() const;
 
 private:
   struct TItem {

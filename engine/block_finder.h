@@ -1,0 +1,51 @@
+// The first occurrence of any of a few needles in a whole block of lines at
+// once, so that the lines holding none of them are never visited one by one.
+#pragma once
+
+#include "engine/byte_finder.h"
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace vellary::engine {
+
+// Each needle is probed at two of its bytes (the two likely rarest) for 16
+// start positions at a time; only positions where both fit are verified
+// with the needle's own finder, so the answer is exact.
+class TBlockFinder {
+public:
+  static constexpr std::size_t MaxNeedles = 8;
+
+  TBlockFinder() = default;
+  // The finders must outlive this. Usable() is false when there are more
+  // than MaxNeedles, or a probed byte's letter case is not plain ASCII case
+  // (then the caller searches line by line).
+  explicit TBlockFinder(std::span<const TByteFinder* const> Finders);
+  bool Usable() const { return IsUsable; }
+
+  // Position of the first occurrence of any needle in Hay at or after From,
+  // or npos; Length receives the length of the needle found there.
+  std::size_t Find(std::string_view Hay, std::size_t From, std::size_t& Length) const;
+
+  // Sixteen bytes in the compiler's vector extension (GCC and Clang), which
+  // maps onto the baseline vector unit of x86-64 and ARM alike.
+  using TBytes = unsigned char __attribute__((vector_size(16)));
+  // A needle's two probed bytes: a text byte B fits when (B | Fold) == Want,
+  // Fold being 0x20 for an ASCII letter searched without case, else 0.
+  struct TProbe {
+    const TByteFinder* Finder;
+    std::size_t First, Second;  // offsets in the needle
+    TBytes Fold1, Want1, Fold2, Want2;
+  };
+
+private:  std::size_t FindInTail(std::string_view Hay, std::size_t From, std::size_t& Length) const;
+  bool MatchesAnyAt(std::string_view Hay, std::size_t Pos, std::size_t& Length) const;
+
+  std::vector<TProbe> Probes;
+  std::size_t MaxOffset = 0;  // the farthest probed byte of any needle
+  bool IsUsable = false;
+};
+
+}  // namespace vellary::engine

@@ -1,0 +1,115 @@
+// Block-wide search: the vector probes find exactly what the needles' own
+// finders find, and a pipeline fed whole blocks writes byte for byte what it
+// writes when fed the same lines one by one.
+#include "engine/block_finder.h"
+
+#include "engine/line_pipeline.h"
+#include "engine/sample_case_fold.h"
+#include "engine/test_sinks.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellary::engine {
+namespace {
+
+std::string RandomPieces(std::mt19937& Gen, std::size_t MaxPieces,
+                         std::span<const std::string_view> Pieces) {
+  std::string Text;
+  for (std::size_t N = Gen() % (MaxPieces + 1); N > 0; --N)
+    Text += Pieces[Gen() % Pieces.size()];
+  return Text;
+}
+
+// Texts rich in near misses of the needles, letter case, line ends, NUL.
+constexpr std::string_view TextPieces[] = {
+    "err", "ERROR", "or", "warn", "Wa", "DEBUG", "debu", "g", "x", " ", "\n", "\r",
+    "\r\n", "\n\n", std::string_view("\0", 1), "\xC3\xA9", "^", "$", ";"};
+
+TEST(BlockFinder, FindsTheFirstOccurrenceOfAnyNeedle) {
+  std::mt19937 Gen(42);
+  for (int Round = 0; Round < 3000; ++Round) {
+    const bool CaseSensitive = Gen() % 3 == 0;
+    std::vector<TByteFinder> Needles;
+    for (std::size_t K = 1 + Gen() % 3; K > 0; --K) {
+      std::string Needle = RandomPieces(Gen, 2, TextPieces);
+      Needles.emplace_back(Needle.empty() ? "r" : Needle, CaseSensitive, TCaseFold());
+    }
+    std::vector<const TByteFinder*> Finders;
+    for (const TByteFinder& N : Needles)
+      Finders.push_back(&N);
+    const TBlockFinder Finder(Finders);
+    ASSERT_TRUE(Finder.Usable());
+    const std::string Hay = RandomPieces(Gen, 150, TextPieces);
+    const std::size_t From = Gen() % (Hay.size() + 1);
+    std::size_t Expected = std::string_view::npos;
+    for (const TByteFinder& N : Needles)
+      Expected = std::min(Expected, N.Find(Hay, From));
+    std::size_t Length = 0;
+    ASSERT_EQ(Finder.Find(Hay, From, Length), Expected) << "hay '" << Hay << "' from " << From;
+  }
+}
+
+// The lines of Block cut the plain way, for the reference run.
+std::vector<std::string_view> PlainLines(std::string_view Block) {
+  std::vector<std::string_view> Lines;
+  std::size_t Start = 0;
+  for (std::size_t I = 0; I < Block.size(); ++I) {
+    if (Block[I] != '\n' && Block[I] != '\r')
+      continue;
+    Lines.push_back(Block.substr(Start, I - Start));
+    if (Block[I] == '\r' && I + 1 < Block.size() && Block[I + 1] == '\n')
+      ++I;
+    Start = I + 1;
+  }
+  if (Start < Block.size())
+    Lines.push_back(Block.substr(Start));
+  return Lines;
+}
+
+TEST(LinePipeline, BlocksGiveTheOutputOfLineByLine) {
+  constexpr std::string_view ListPieces[] = {"error", "WARN", "debug", "g", "^x", "x$", ";", "\xC3\x89"};
+  std::mt19937 Gen(7);
+  int Shown = 0;
+  for (int Round = 0; Round < 3000; ++Round) {
+    const bool Find = Gen() % 2 == 0;
+    TPipelineSettings S{.Find = Find,
+                        .Eliminate = Gen() % 4 == 0,
+                        .Tally = true,
+                        .CaseSensitive = Gen() % 4 == 0,
+                        .Extended = Gen() % 3 == 0,
+                        .FindList = Find ? RandomPieces(Gen, 3, ListPieces) : "",
+                        .SkipList = RandomPieces(Gen, 2, ListPieces),
+                        .PlusSpaceText = Gen() % 3 == 0 ? " " : ""};
+    if (Gen() % 4 == 0)
+      S.LineAfterList = RandomPieces(Gen, 1, ListPieces);
+    if (Gen() % 4 == 0)
+      S.Upper = testing::SampleUtf8CaseFold();
+    const std::string Block = RandomPieces(Gen, 30, TextPieces);
+
+    TLinePipeline ByLine(S), ByBlock(S);
+    testing::TStringSink Expected, Got;
+    for (std::string_view Line : PlainLines(Block))
+      ASSERT_TRUE(ByLine.ProcessLine(Line, Expected));
+    // Two blocks cut at a line start, never inside a CR LF.
+    std::size_t Cut = Gen() % (Block.size() + 1);
+    while (Cut > 0 && Cut < Block.size() && Block[Cut - 1] != '\n' &&
+           !(Block[Cut - 1] == '\r' && Block[Cut] != '\n'))
+      --Cut;
+    ASSERT_TRUE(ByBlock.ProcessBlock(std::string_view(Block).substr(0, Cut), Got));
+    ASSERT_TRUE(ByBlock.ProcessBlock(std::string_view(Block).substr(Cut), Got));
+    ASSERT_EQ(Got.Text, Expected.Text) << "block '" << Block << "' find '" << S.FindList
+                                       << "' skip '" << S.SkipList << "'";
+    ASSERT_EQ(ByBlock.DisplayedCount(), ByLine.DisplayedCount());
+    Shown += ByLine.DisplayedCount();
+  }
+  EXPECT_GT(Shown, 3000);  // the cases show lines, not only drop them
+}
+
+}  // namespace
+}  // namespace vellary::engine
