@@ -201,5 +201,21 @@ static void BM_ProcessLine(benchmark::State& State) {
 }
 BENCHMARK(BM_ProcessLine)->ArgName("config")->DenseRange(0, 3);
 
+// The same corpus as one block: -f two texts (lines found block-wide), --sk
+// (lines without the text written unsearched), and no options.
+static void BM_ProcessBlock(benchmark::State& State) {
+  const TPipelineSettings Cases[] = {
+      {.Find = true, .FindList = "error;warn"}, {.SkipList = "DEBUG"}, {}};
+  const TPipelineSettings& Settings = Cases[State.range(0)];
+  TNullSink Sink;
+  for (auto _ : State) {
+    TLinePipeline Pipeline(Settings);
+    Pipeline.ProcessBlock(Corpus().Text, Sink);
+    benchmark::DoNotOptimize(Pipeline.DisplayedCount());
+  }
+  ReportBytes(State);
+}
+BENCHMARK(BM_ProcessBlock)->ArgName("find/skip/none")->DenseRange(0, 2);
+
 }  // namespace
 }  // namespace vellary::engine

@@ -115,10 +115,9 @@ std::size_t TBlockFinder::FindInTail(std::string_view Hay, std::size_t From,
 // that. N is the number of probes, fixed so that the compiler keeps every
 // probe's bytes in vector registers.
 template <std::size_t N>
-static std::size_t FirstFit(const char* Base, std::size_t From, std::size_t Stop,
-                            const TBlockFinder::TProbe* Probes, std::uint64_t Bits[2]) {
-  using TBytes = TBlockFinder::TBytes;
-  std::array<TBlockFinder::TProbe, N> P;
+std::size_t TBlockFinder::FirstFit(const char* Base, std::size_t From, std::size_t Stop,
+                                   const TProbe* Probes, std::uint64_t* Bits) {
+  std::array<TProbe, N> P;
   std::copy(Probes, Probes + N, P.begin());
   for (std::size_t Pos = From; Pos < Stop; Pos += Lanes) {
     TBytes Hit{};

@@ -5,6 +5,7 @@
 #include "engine/byte_finder.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,7 @@ public:
   // or npos; Length receives the length of the needle found there.
   std::size_t Find(std::string_view Hay, std::size_t From, std::size_t& Length) const;
 
+private:
   // Sixteen bytes in the compiler's vector extension (GCC and Clang), which
   // maps onto the baseline vector unit of x86-64 and ARM alike.
   using TBytes = unsigned char __attribute__((vector_size(16)));
@@ -40,7 +42,10 @@ public:
     TBytes Fold1, Want1, Fold2, Want2;
   };
 
-private:  std::size_t FindInTail(std::string_view Hay, std::size_t From, std::size_t& Length) const;
+  template <std::size_t N>
+  static std::size_t FirstFit(const char* Base, std::size_t From, std::size_t Stop,
+                              const TProbe* Probes, std::uint64_t* Bits);
+  std::size_t FindInTail(std::string_view Hay, std::size_t From, std::size_t& Length) const;
   bool MatchesAnyAt(std::string_view Hay, std::size_t Pos, std::size_t& Length) const;
 
   std::vector<TProbe> Probes;

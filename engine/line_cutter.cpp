@@ -7,14 +7,6 @@
 
 namespace vellary::engine {
 
-std::size_t TLineCutter::Search(std::size_t From, char Byte) const {
-  if (From >= Text.size())
-    return Text.size();
-  const void* At = std::memchr(Text.data() + From, Byte, Text.size() - From);
-  return At == nullptr ? Text.size()
-                       : static_cast<std::size_t>(static_cast<const char*>(At) - Text.data());
-}
-
 void TLineCutter::Reset(std::string_view Block) {
   Text = Block;
   Pos = 0;

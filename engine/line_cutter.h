@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace vellary::engine {
@@ -42,7 +43,13 @@ public:
 
 private:
   // Offset of the first Byte at or after From, or Text.size().
-  std::size_t Search(std::size_t From, char Byte) const;
+  std::size_t Search(std::size_t From, char Byte) const {
+    if (From >= Text.size())
+      return Text.size();
+    const void* At = std::memchr(Text.data() + From, Byte, Text.size() - From);
+    return At == nullptr ? Text.size()
+                         : static_cast<std::size_t>(static_cast<const char*>(At) - Text.data());
+  }
   std::string_view Text;
   std::size_t Pos = 0;
   // Where the next LF and CR are (Text.size() when there is none), found by

@@ -13,6 +13,9 @@ static constexpr std::string_view LineBreak = "\r\n";
 
 // Empty, exactly one byte 0, or exactly CR LF. A line of blanks is not blank.
 static bool IsBlankLine(std::string_view Line) {
+  // Most lines are longer than two bytes: one test settles them.
+  if (Line.size() > 2)
+    return false;
   return Line.empty() || (Line.size() == 1 && Line[0] == '\0') || Line == LineBreak;
 }
 
