@@ -102,12 +102,9 @@ int TTextInput::Fill() {
 }
 
 // Where the whole lines among the bytes not handed out end: behind the last
-// LF, or the last CR that is not the last byte read (its LF may be on the
-// way). Start when there is none.
+// LF or CR. Start when there is none.
 std::size_t TTextInput::WholeLinesEnd() {
-  std::size_t End = Buffer.size();
-  if (End > Start && Buffer[End - 1] == '\r')
-    --End;
+  const std::size_t End = Buffer.size();
   for (std::size_t I = End; I > NoLineEndTo && I > Start; --I)
     if (Buffer[I - 1] == '\n' || Buffer[I - 1] == '\r')
       return I;
@@ -121,6 +118,7 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
   Input.Start = 0;
   Input.NoLineEndTo = 0;
   Input.Eof = false;
+  Input.PendingCr = false;
   Input.Lines.Reset({});
   return platform::OpenForReading(Name, Input.Handle);
 }
@@ -129,6 +127,13 @@ int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd) {
   Block = std::string_view();
   AtEnd = false;
   for (;;) {
+    // A block that ended with CR was handed out at once, so that a pipe-fed
+    // run stays prompt; a LF that follows belongs to that line end.
+    if (Input.PendingCr && Input.Start < Input.Buffer.size()) {
+      if (Input.Buffer[Input.Start] == '\n')
+        Input.NoLineEndTo = ++Input.Start;
+      Input.PendingCr = false;
+    }
     const char* Begin = Input.Buffer.data() + Input.Start;
     if (Input.Eof) {
       Block = std::string_view(Begin, Input.Buffer.size() - Input.Start);
@@ -139,6 +144,7 @@ int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd) {
     if (const std::size_t End = Input.WholeLinesEnd(); End > Input.Start) {
       Block = std::string_view(Begin, End - Input.Start);
       Input.Start = Input.NoLineEndTo = End;
+      Input.PendingCr = Input.Buffer[End - 1] == '\r';
       return 0;
     }
     if (int Error = Input.Fill(); Error != 0)

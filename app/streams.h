@@ -79,16 +79,17 @@ private:
   std::size_t Start = 0;        // first byte not yet handed out
   std::size_t NoLineEndTo = 0;  // no line end in [Start, this): a long line is searched once
   bool Eof = false;
+  bool PendingCr = false;       // the last block ended with CR: skip a LF that follows
   engine::TLineCutter Lines;    // the lines of the last block, for ReadTextLine
 };
 
 // Opens an existing file for reading, shared for reading and writing.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
 // Block receives the next whole lines with their line ends, as many as the
-// buffer holds (valid until the next call); a CR that ends the bytes read so
-// far waits for the next read, which may bring its LF; at the end of the
-// file the last line comes without one. AtEnd is set when no byte remains.
-// Returns 0 or an error code.
+// buffer holds (valid until the next call); when a block ends with CR, the
+// LF of that CR LF, should it come with the next read, is dropped, so no
+// block begins inside a line end. At the end of the file the last line comes
+// without one. AtEnd is set when no byte remains. Returns 0 or an error code.
 [[nodiscard]] int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
 // Line receives the next line without its line end (valid until the next
 // call); AtEnd is set when no byte remains. Returns 0 or an error code. Use
