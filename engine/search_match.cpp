@@ -68,18 +68,35 @@ bool LineMatchesList(std::string_view Line, std::string_view List, char Delimite
   });
 }
 
+// The eight lists in their fixed order: the option value, the prepared list
+// and the match field of each, and whether it is tested only when given.
+struct TListField {
+  std::string_view TSearchListTexts::*Text;
+  TPreparedSearchList TPreparedSearchLists::*Prepared;
+  bool TSearchMatchRec::*Match;
+  bool TSearchListTexts::*TextGiven;   // null: always tested
+  bool TPreparedSearchLists::*PreparedGiven;
+};
+static constexpr TListField ListFields[] = {
+    {&TSearchListTexts::SpaceBefore, &TPreparedSearchLists::SpaceBefore, &TSearchMatchRec::SpaceBefore, nullptr, nullptr},
+    {&TSearchListTexts::SpaceAfter, &TPreparedSearchLists::SpaceAfter, &TSearchMatchRec::SpaceAfter, nullptr, nullptr},
+    {&TSearchListTexts::LineBefore, &TPreparedSearchLists::LineBefore, &TSearchMatchRec::LineBefore, nullptr, nullptr},
+    {&TSearchListTexts::LineAfter, &TPreparedSearchLists::LineAfter, &TSearchMatchRec::LineAfter, nullptr, nullptr},
+    {&TSearchListTexts::Skip, &TPreparedSearchLists::Skip, &TSearchMatchRec::SkipLine, nullptr, nullptr},
+    {&TSearchListTexts::Find, &TPreparedSearchLists::Find, &TSearchMatchRec::Find,
+     &TSearchListTexts::FindGiven, &TPreparedSearchLists::FindGiven},
+    {&TSearchListTexts::FindBefore, &TPreparedSearchLists::FindBefore, &TSearchMatchRec::FindBefore,
+     &TSearchListTexts::FindBeforeGiven, &TPreparedSearchLists::FindBeforeGiven},
+    {&TSearchListTexts::FindAfter, &TPreparedSearchLists::FindAfter, &TSearchMatchRec::FindAfter,
+     &TSearchListTexts::FindAfterGiven, &TPreparedSearchLists::FindAfterGiven},
+};
+
 TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
                                  char Delimiter, const TMatchOptions& Options) {
-  auto Test = [&](std::string_view List) { return LineMatchesList(Line, List, Delimiter, Options); };
   TSearchMatchRec Rec;
-  Rec.SpaceBefore = Test(Lists.SpaceBefore);
-  Rec.SpaceAfter = Test(Lists.SpaceAfter);
-  Rec.LineBefore = Test(Lists.LineBefore);
-  Rec.LineAfter = Test(Lists.LineAfter);
-  Rec.SkipLine = Test(Lists.Skip);
-  Rec.Find = !Lists.FindGiven || Test(Lists.Find);
-  Rec.FindBefore = !Lists.FindBeforeGiven || Test(Lists.FindBefore);
-  Rec.FindAfter = !Lists.FindAfterGiven || Test(Lists.FindAfter);
+  for (const TListField& F : ListFields)
+    Rec.*F.Match = (F.TextGiven != nullptr && !(Lists.*F.TextGiven)) ||
+                   LineMatchesList(Line, Lists.*F.Text, Delimiter, Options);
   return Rec;
 }
 
@@ -161,32 +178,20 @@ bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
 
 TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Delimiter,
                                         const TMatchOptions& Options) {
-  auto Prepare = [&](std::string_view List) { return TPreparedSearchList(List, Delimiter, Options); };
   TPreparedSearchLists Out;
-  Out.SpaceBefore = Prepare(Lists.SpaceBefore);
-  Out.SpaceAfter = Prepare(Lists.SpaceAfter);
-  Out.LineBefore = Prepare(Lists.LineBefore);
-  Out.LineAfter = Prepare(Lists.LineAfter);
-  Out.Skip = Prepare(Lists.Skip);
-  Out.Find = Prepare(Lists.Find);
-  Out.FindBefore = Prepare(Lists.FindBefore);
-  Out.FindAfter = Prepare(Lists.FindAfter);
-  Out.FindGiven = Lists.FindGiven;
-  Out.FindBeforeGiven = Lists.FindBeforeGiven;
-  Out.FindAfterGiven = Lists.FindAfterGiven;
+  for (const TListField& F : ListFields) {
+    Out.*F.Prepared = TPreparedSearchList(Lists.*F.Text, Delimiter, Options);
+    if (F.TextGiven != nullptr)
+      Out.*F.PreparedGiven = Lists.*F.TextGiven;
+  }
   return Out;
 }
 
 TSearchMatchRec MatchSearchLists(TFoldedLine& Line, const TPreparedSearchLists& Lists) {
   TSearchMatchRec Rec;
-  Rec.SpaceBefore = Lists.SpaceBefore.Matches(Line);
-  Rec.SpaceAfter = Lists.SpaceAfter.Matches(Line);
-  Rec.LineBefore = Lists.LineBefore.Matches(Line);
-  Rec.LineAfter = Lists.LineAfter.Matches(Line);
-  Rec.SkipLine = Lists.Skip.Matches(Line);
-  Rec.Find = !Lists.FindGiven || Lists.Find.Matches(Line);
-  Rec.FindBefore = !Lists.FindBeforeGiven || Lists.FindBefore.Matches(Line);
-  Rec.FindAfter = !Lists.FindAfterGiven || Lists.FindAfter.Matches(Line);
+  for (const TListField& F : ListFields)
+    Rec.*F.Match = (F.PreparedGiven != nullptr && !(Lists.*F.PreparedGiven)) ||
+                   (Lists.*F.Prepared).Matches(Line);
   return Rec;
 }
 
