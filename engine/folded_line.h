@@ -15,10 +15,12 @@ inline constexpr char LineBoundaryMarker = '\x04';
 class TFoldedLine {
 public:
   // A new line to test; Fold must outlive the calls until the next Reset.
-  void Reset(std::string_view Line, const TCaseFold& Fold) {
+  // KnownSearchable: the caller knows the line is ByteSearchable (it lies
+  // in a block that is).
+  void Reset(std::string_view Line, const TCaseFold& Fold, bool KnownSearchable = false) {
     Raw = Line;
     CaseFold = &Fold;
-    State = sUnknown;
+    State = KnownSearchable ? sPlain : sUnknown;
   }
   std::string_view Text() const { return Raw; }
   const TCaseFold& Fold() const { return *CaseFold; }

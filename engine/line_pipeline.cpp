@@ -38,6 +38,10 @@ static TSearchListTexts ListTextsOf(const TPipelineSettings& S) {
 TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)) {
   const TMatchOptions Options{.CaseSensitive = S.CaseSensitive, .Extended = S.Extended, .Upper = S.Upper};
   Lists = PrepareSearchLists(ListTextsOf(S), S.SearchDelimiter, Options);
+  for (const TPreparedSearchList* List : {&Lists.SpaceBefore, &Lists.SpaceAfter, &Lists.LineBefore,
+                                          &Lists.LineAfter, &Lists.Skip, &Lists.Find,
+                                          &Lists.FindBefore, &Lists.FindAfter})
+    NeedsFoldTest = NeedsFoldTest || !List->NeedsNoFold();
   ChooseBlockMode();
   if (!S.Replace)
     return;
@@ -50,6 +54,7 @@ TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)
   }
   if (!Pairs.empty())
     PairFilter = TPairFilter(std::move(Needles), Pairs.front().Finder().FoldTable());
+  NeedsFoldTest = NeedsFoldTest || PairsNeedFold;
 }
 
 // A block-wide search stands in for the per-line tests only where the line
@@ -104,7 +109,7 @@ bool TLinePipeline::ApplyPair(std::size_t K, std::string_view& Line) {
 // of whichever scratch buffer holds the last change.
 std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   std::string_view Line = Clean(RawLine);
-  Subject.Reset(Line, S.Upper);
+  Subject.Reset(Line, S.Upper, RawLinesSearchable);
   if (Pairs.empty())
     return Line;
   PairFilter.Observe(Line);
@@ -210,7 +215,7 @@ bool TLinePipeline::FindInBlock(std::string_view Block, TLineSink& Out) {
         return false;
       continue;
     }
-    Subject.Reset(Line, S.Upper);
+    Subject.Reset(Line, S.Upper, RawLinesSearchable);
     if (!ShowLine(Line, true, Out))
       return false;
   }
@@ -239,21 +244,33 @@ bool TLinePipeline::SkipInBlock(std::string_view Block, TLineSink& Out) {
   return true;
 }
 
-bool TLinePipeline::ProcessBlock(std::string_view Block, TLineSink& Out) {
-  switch (Mode) {
-  case bmFind:
-    return FindInBlock(Block, Out);
-  case bmShowUnlessFound:
-    return SkipInBlock(Block, Out);
-  case bmLines:
-    break;
-  }
+bool TLinePipeline::EachLineOf(std::string_view Block, TLineSink& Out) {
   TLineCutter Lines(Block);
   std::string_view Line;
   while (Lines.Next(Line))
     if (!ProcessLine(Line, Out))
       return false;
   return true;
+}
+
+bool TLinePipeline::ProcessBlock(std::string_view Block, TLineSink& Out) {
+  // One test of the whole block spares each of its lines a test of its own
+  // (most blocks of a log are ASCII throughout).
+  RawLinesSearchable = NeedsFoldTest && S.Upper.ByteSearchable(Block);
+  bool Ok = false;
+  switch (Mode) {
+  case bmFind:
+    Ok = FindInBlock(Block, Out);
+    break;
+  case bmShowUnlessFound:
+    Ok = SkipInBlock(Block, Out);
+    break;
+  case bmLines:
+    Ok = EachLineOf(Block, Out);
+    break;
+  }
+  RawLinesSearchable = false;
+  return Ok;
 }
 
 bool TLinePipeline::FinishOutput(TLineSink& Out, TLineSink& TallySink) {

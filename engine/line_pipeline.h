@@ -92,6 +92,7 @@ private:
   bool ApplyPair(std::size_t K, std::string_view& Line);
   bool WriteAsItIs(std::string_view Line, TLineSink& Out);
   bool FindInBlock(std::string_view Block, TLineSink& Out);
+  bool EachLineOf(std::string_view Block, TLineSink& Out);
   bool SkipInBlock(std::string_view Block, TLineSink& Out);
   void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
 
@@ -109,6 +110,8 @@ private:
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
   TPairFilter PairFilter;
   bool PairsNeedFold = false;  // some pair's byte search is not exact on every line
+  bool NeedsFoldTest = false;  // some list or pair: lines are tested for ByteSearchable
+  bool RawLinesSearchable = false;  // while ProcessBlock runs: its block is ByteSearchable
   TFoldedLine Subject;         // the working line as the searches see it
   std::int64_t Displayed = 0;  // wide, so that a huge input cannot overflow it
   std::string Work, Scratch, Record;  // reused for every line
