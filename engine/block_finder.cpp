@@ -72,7 +72,15 @@ TBlockFinder::TBlockFinder(std::span<const TByteFinder* const> Finders) {
       return;  // no byte can be probed plainly
     if (Best[1] == Needle.size())
       Best[1] = Best[0];
-    TProbe Probe{Finder, std::min(Best[0], Best[1]), std::max(Best[0], Best[1]), {}, {}, {}, {}};
+    TProbe Probe{Finder, std::min(Best[0], Best[1]), std::max(Best[0], Best[1]), {}, {}, {}, {},
+                 Needle.size() <= Lanes, {}, {}};
+    for (std::size_t L = 0; L < Lanes; ++L) {
+      unsigned char F = 0xFF, W = 0xFF;
+      if (L < Needle.size() && !PlainProbe(*Finder, static_cast<unsigned char>(Needle[L]), F, W))
+        Probe.Short = false;
+      Probe.FoldAll[L] = F;
+      Probe.WantAll[L] = W;
+    }
     for (int K = 0; K < 2; ++K)
       PlainProbe(*Finder, static_cast<unsigned char>(Needle[K == 0 ? Probe.First : Probe.Second]),
                  Fold[static_cast<std::size_t>(K)], Want[static_cast<std::size_t>(K)]);
@@ -88,9 +96,21 @@ TBlockFinder::TBlockFinder(std::span<const TByteFinder* const> Finders) {
   IsUsable = true;
 }
 
+// Sixteen lanes at once when the needle is short and there is room.
+bool TBlockFinder::TProbe::Verified(std::string_view Hay, std::size_t Pos) const {
+  if (!Short || Hay.size() - Pos < Lanes)
+    return Finder->MatchesAt(Hay, Pos);
+  TBytes V;
+  std::memcpy(&V, Hay.data() + Pos, Lanes);
+  const auto Fits = reinterpret_cast<TBytes>((V | FoldAll) == WantAll);
+  std::uint64_t Half[2];
+  std::memcpy(Half, &Fits, sizeof Half);
+  return (Half[0] & Half[1]) == ~std::uint64_t{0};
+}
+
 bool TBlockFinder::MatchesAnyAt(std::string_view Hay, std::size_t Pos, std::size_t& Length) const {
   for (const TProbe& Probe : Probes)
-    if (Probe.Finder->MatchesAt(Hay, Pos)) {
+    if (Probe.Verified(Hay, Pos)) {
       Length = Probe.Finder->Size();
       return true;
     }

@@ -40,6 +40,12 @@ private:
     const TByteFinder* Finder;
     std::size_t First, Second;  // offsets in the needle
     TBytes Fold1, Want1, Fold2, Want2;
+    // A needle of at most 16 bytes, each tested plainly, is verified in one
+    // step: lanes beyond it have Fold 0xFF and Want 0xFF, so they always fit.
+    bool Short;
+    TBytes FoldAll, WantAll;
+    // Whether the needle occurs at Pos in Hay.
+    bool Verified(std::string_view Hay, std::size_t Pos) const;
   };
 
   template <std::size_t N>
