@@ -24,6 +24,10 @@ public:
     Error = Output.WriteRecord(Bytes);
     return Error == 0;
   }
+  bool PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) override {
+    Error = Output.WriteLfLines(Lines, Records, Empty);
+    return Error == 0;
+  }
   int Error = 0;
 
 private:

@@ -60,9 +60,12 @@ END { printf "--- %s: %d\r\n", FILENAME, n > "/dev/stderr" }
 AWK
 
 # run CMD...: one timed run; appends "seconds peak-KiB" to the named series.
+# Each run starts with no dirty pages left by the one before: otherwise the
+# write-back of the previous output lands on whichever job runs next.
 declare -A SERIES
 timed() {
   local key=$1; shift
+  sync
   /usr/bin/time -f "%e %M" -o "$DATA/time.txt" bash -c "$*" 2>/dev/null
   SERIES[$key]+="$(cat "$DATA/time.txt");"
 }

@@ -1,6 +1,8 @@
 // Buffered, code-page-converting text output over a native handle.
 #include "core/text_output.h"
 
+#include <cstring>
+
 namespace vellary::core {
 
 TTextOutput::~TTextOutput() {
@@ -79,6 +81,29 @@ int TTextOutput::WriteRecordSlowly(std::string_view Text) {
   if (int Error = Append("\r\n"); Error != 0)
     return Error;
   return AfterRecord();
+}
+
+int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
+  Records = Empty = 0;
+  const char* P = Lines.data();
+  const char* End = P + Lines.size();
+  while (P < End) {
+    const auto* Lf = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(End - P)));
+    const std::size_t Length = static_cast<std::size_t>((Lf != nullptr ? Lf : End) - P);
+    ++Records;
+    Empty += Length == 0 ? 1 : 0;
+    if (Direct && TextBufferSize - Used >= Length + 2) {
+      // The record path of WriteRecord, without a call per line.
+      std::memcpy(Buffer.get() + Used, P, Length);
+      Buffer[Used + Length] = '\r';
+      Buffer[Used + Length + 1] = '\n';
+      Used += Length + 2;
+    } else if (int Error = WriteRecordSlowly(std::string_view(P, Length)); Error != 0) {
+      return Error;
+    }
+    P += Length + (Lf != nullptr ? 1 : 0);
+  }
+  return 0;
 }
 
 int TTextOutput::WriteText(std::string_view Text) {

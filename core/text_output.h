@@ -57,6 +57,11 @@ public:
     }
     return WriteRecordSlowly(Text);
   }
+  // Each line of Lines as one record: lines end at LF (the last one may end
+  // with Lines), and Lines holds no CR. The same bytes as WriteRecord line by
+  // line, copied in one pass where the output is buffered. Records and Empty
+  // receive how many records were written and how many of them are empty.
+  [[nodiscard]] int WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty);
   // Text without a line end (the pause prompt and its dots).
   [[nodiscard]] int WriteText(std::string_view Text);
   [[nodiscard]] int Flush();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -198,6 +199,14 @@ bool TLinePipeline::WriteAsItIs(std::string_view Line, TLineSink& Out) {
   return S.Eliminate || Out.PutLine(S.PlusSpaceText);
 }
 
+// Whether a block to be written as it is can go to the sink whole: its lines
+// end with LF alone, and none is blank but for empty lines written empty.
+bool TLinePipeline::AllLfLines(std::string_view Block) const {
+  return !Block.empty() && !S.Eliminate && S.PlusSpaceText.empty() &&
+         std::memchr(Block.data(), '\r', Block.size()) == nullptr &&
+         std::memchr(Block.data(), '\0', Block.size()) == nullptr;
+}
+
 // Lines that hold no -f text are dropped unseen; the line of each text found
 // goes on to every other rule, and the whole way when the text does not lie
 // wholly inside it.
@@ -226,10 +235,17 @@ bool TLinePipeline::FindInBlock(std::string_view Block, TLineSink& Out) {
 // that line is dropped when the text lies wholly inside it, and otherwise
 // goes the whole way.
 bool TLinePipeline::SkipInBlock(std::string_view Block, TLineSink& Out) {
-  TLineCutter Lines(Block);
-  std::string_view Line;
   std::size_t Length = 0;
   std::size_t At = Finder.Find(Block, 0, Length);
+  if (At == std::string_view::npos && AllLfLines(Block)) {
+    std::size_t Records = 0, Empty = 0;
+    const bool Ok = Out.PutLines(Block, Records, Empty);
+    // Empty lines are blank: written, never counted.
+    Displayed += static_cast<std::int64_t>(Records - Empty);
+    return Ok;
+  }
+  TLineCutter Lines(Block);
+  std::string_view Line;
   while (Lines.Next(Line)) {
     if (At >= Lines.Position()) {
       if (!WriteAsItIs(Line, Out))

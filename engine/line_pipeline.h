@@ -91,6 +91,7 @@ private:
   std::string_view Clean(std::string_view RawLine);
   bool ApplyPair(std::size_t K, std::string_view& Line);
   bool WriteAsItIs(std::string_view Line, TLineSink& Out);
+  bool AllLfLines(std::string_view Block) const;
   bool FindInBlock(std::string_view Block, TLineSink& Out);
   bool EachLineOf(std::string_view Block, TLineSink& Out);
   bool SkipInBlock(std::string_view Block, TLineSink& Out);

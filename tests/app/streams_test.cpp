@@ -151,6 +151,31 @@ TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
   EXPECT_EQ(ReadFile(OutName), "one\r\n\r\n");
 }
 
+TEST_F(TextFiles, LfLinesAtOnceAreTheRecordsLineByLine) {
+  // Empty lines, a last line without LF, and enough lines to fill the buffer
+  // several times over, so that records straddle its end.
+  std::string Lines = "\nfirst\n\n";
+  for (int I = 0; Lines.size() < 3 * core::TextBufferSize; ++I)
+    Lines += std::string(static_cast<std::size_t>(I % 97), 'x') + "\n";
+  Lines += "last";
+  std::string Expected;
+  std::size_t ExpectedRecords = 0, ExpectedEmpty = 0;
+  for (std::size_t From = 0, Lf; From < Lines.size(); From = Lf + 1, ++ExpectedRecords) {
+    Lf = std::min(Lines.find('\n', From), Lines.size());
+    Expected += Lines.substr(From, Lf - From) + "\r\n";
+    ExpectedEmpty += Lf == From ? 1 : 0;
+  }
+  const std::string OutName = (Dir / "out.txt").string();
+  core::TTextOutput Output;
+  ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
+  std::size_t Records = 0, Empty = 0;
+  ASSERT_EQ(Output.WriteLfLines(Lines, Records, Empty), 0);
+  ASSERT_EQ(CloseText(Output), 0);
+  EXPECT_EQ(ReadFile(OutName), Expected);
+  EXPECT_EQ(Records, ExpectedRecords);
+  EXPECT_EQ(Empty, ExpectedEmpty);
+}
+
 TEST_F(TextFiles, FailuresCarryTheirErrorCodes) {
   TTextInput Input;
   EXPECT_EQ(OpenTextInput(Input, (Dir / "missing.txt").string()), 2);

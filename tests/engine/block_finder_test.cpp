@@ -90,7 +90,9 @@ TEST(LinePipeline, BlocksGiveTheOutputOfLineByLine) {
       S.LineAfterList = RandomPieces(Gen, 1, ListPieces);
     if (Gen() % 4 == 0)
       S.Upper = testing::SampleUtf8CaseFold();
-    const std::string Block = RandomPieces(Gen, 30, TextPieces);
+    std::string Block = RandomPieces(Gen, 30, TextPieces);
+    if (Round % 3 == 0)  // LF line ends only: blocks that may go to the sink whole
+      std::erase_if(Block, [](char C) { return C == '\r' || C == '\0'; });
 
     TLinePipeline ByLine(S), ByBlock(S);
     testing::TStringSink Expected, Got;
