@@ -74,40 +74,26 @@ median() {  # series key, field (1 time, 2 memory)
     awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-JOBS=(passthrough passthrough-cat skip find replace typical find-accented replace-accented)
+# job NAME LABEL VELLARY-COMMAND OTHER-COMMAND
+JOBS=()
 declare -A MINE THEIRS LABEL
-LABEL[passthrough]="pass-through vs sed"
-MINE[passthrough]="$BIN $LOG -o $OUT.v"
-THEIRS[passthrough]="sed 's/\$/\r/' $LOG > $OUT.t"
-LABEL[passthrough-cat]="pass-through vs cat"
-MINE[passthrough-cat]="$BIN $LOG -o $OUT.v"
-THEIRS[passthrough-cat]="cat $LOG > $OUT.t"
-LABEL[skip]="skip lines vs grep -iv"
-MINE[skip]="$BIN $LOG --sk DEBUG > $OUT.v"
-THEIRS[skip]="grep -iv debug $LOG > $OUT.t"
-LABEL[find]="find two texts vs grep -iF"
-MINE[find]="$BIN $LOG -f 'error;warn' > $OUT.v"
-THEIRS[find]="grep -iF -e error -e warn $LOG > $OUT.t"
-LABEL[replace]="nine pairs vs sed -f"
-MINE[replace]="$BIN $LOG -r $DATA/sample.txt > $OUT.v"
-THEIRS[replace]="sed -f $DATA/pairs.sed $LOG > $OUT.t"
-LABEL[typical]="typical run vs awk"
-MINE[typical]="$BIN $LOG --sk DEBUG --la Finished -t > $OUT.v 2>/dev/null"
-THEIRS[typical]="awk -f $DATA/typical.awk $LOG > $OUT.t 2>/dev/null"
-LABEL[find-accented]="find two, accented vs ASCII"
-MINE[find-accented]="LC_ALL=C.UTF-8 $BIN $ALOG -f 'error;warn' > $OUT.v"
-THEIRS[find-accented]="LC_ALL=C.UTF-8 $BIN $LOG -f 'error;warn' > $OUT.t"
-LABEL[replace-accented]="nine pairs, accented vs ASCII"
-MINE[replace-accented]="LC_ALL=C.UTF-8 $BIN $ALOG -r $DATA/sample.txt > $OUT.v"
-THEIRS[replace-accented]="LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
+job() { JOBS+=("$1"); LABEL[$1]=$2; MINE[$1]=$3; THEIRS[$1]=$4; }
+job passthrough "pass-through vs sed" "$BIN $LOG -o $OUT.v" "sed 's/\$/\r/' $LOG > $OUT.t"
+job passthrough-cat "pass-through vs cat" "$BIN $LOG -o $OUT.v" "cat $LOG > $OUT.t"
+job skip "skip lines vs grep -iv" "$BIN $LOG --sk DEBUG > $OUT.v" "grep -iv debug $LOG > $OUT.t"
+job find "find two texts vs grep -iF" "$BIN $LOG -f 'error;warn' > $OUT.v" \
+  "grep -iF -e error -e warn $LOG > $OUT.t"
+job replace "nine pairs vs sed -f" "$BIN $LOG -r $DATA/sample.txt > $OUT.v" \
+  "sed -f $DATA/pairs.sed $LOG > $OUT.t"
+job typical "typical run vs awk" "$BIN $LOG --sk DEBUG --la Finished -t > $OUT.v 2>/dev/null" \
+  "awk -f $DATA/typical.awk $LOG > $OUT.t 2>/dev/null"
+job find-accented "find two, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -f 'error;warn' > $OUT.v" \
+  "LC_ALL=C.UTF-8 $BIN $LOG -f 'error;warn' > $OUT.t"
+job replace-accented "nine pairs, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -r $DATA/sample.txt > $OUT.v" \
+  "LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
 if command -v rg >/dev/null; then
-  JOBS+=(find-rg skip-rg)
-  LABEL[find-rg]="find two texts vs rg -iF"
-  MINE[find-rg]="${MINE[find]}"
-  THEIRS[find-rg]="rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
-  LABEL[skip-rg]="skip lines vs rg -iv"
-  MINE[skip-rg]="${MINE[skip]}"
-  THEIRS[skip-rg]="rg -iv --no-mmap debug $LOG > $OUT.t"
+  job find-rg "find two texts vs rg -iF" "${MINE[find]}" "rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
+  job skip-rg "skip lines vs rg -iv" "${MINE[skip]}" "rg -iv --no-mmap debug $LOG > $OUT.t"
 fi
 
 for job in "${JOBS[@]}"; do
