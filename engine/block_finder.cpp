@@ -4,11 +4,11 @@
 
 #include "core/ascii.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <algorithm>
 
 namespace vellary::engine {
 
