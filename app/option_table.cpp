@@ -4,6 +4,7 @@
 
 #include "core/param_register.h"
 #include "core/param_validation.h"
+#include "engine/case_fold.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -85,26 +86,47 @@ void RegisterOptions(core::TCoreState& Core, TRunSettings& Settings) {
   Settings.SampleWithoutMake = Settings.ShowSampleRec.Found && !Settings.MakeSampleRec.Found;
 }
 
+// The first character of Text: in a UTF-8 locale the whole UTF-8 sequence
+// that starts it (a lead byte that begins none stands alone), elsewhere its
+// first byte. Empty for an empty text.
+static std::string_view FirstCharacter(std::string_view Text, bool Utf8Characters) {
+  if (Text.empty() || !Utf8Characters)
+    return Text.substr(0, 1);
+  const auto* P = reinterpret_cast<const unsigned char*>(Text.data());
+  char32_t Cp = 0;
+  return Text.substr(0, std::max<std::size_t>(engine::DecodeUtf8(P, P + Text.size(), Cp), 1));
+}
+
 // LineLength copies of the first character of Text when its option was found
 // with a non-empty text, otherwise of Fallback.
 static std::string RepeatedLine(const TFindParamRec& Rec, const std::string& Text, char Fallback,
-                                std::int32_t LineLength) {
-  const char C = (Rec.Found && !Text.empty()) ? Text.front() : Fallback;
-  return std::string(static_cast<std::size_t>(std::max(LineLength, 0)), C);
+                                std::int32_t LineLength, bool Utf8Characters) {
+  const std::string_view C = (Rec.Found && !Text.empty()) ? FirstCharacter(Text, Utf8Characters)
+                                                          : std::string_view(&Fallback, 1);
+  std::string Line;
+  Line.reserve(C.size() * static_cast<std::size_t>(std::max(LineLength, 0)));
+  for (std::int32_t I = 0; I < LineLength; ++I)
+    Line.append(C);
+  return Line;
 }
 
-void DeriveRunSettings(TRunSettings& Settings) {
+void DeriveRunSettings(TRunSettings& Settings, bool Utf8Characters) {
   engine::TPipelineSettings& Pipeline = Settings.Pipeline;
-  const std::string& Delimiters = Settings.DelimiterText;
-  Pipeline.SearchDelimiter = Delimiters.empty() ? ';' : Delimiters[0];
-  Settings.ReplaceDelimiter = Delimiters.size() >= 2 ? Delimiters[1] : Pipeline.SearchDelimiter;
+  std::string_view Delimiters = Settings.DelimiterText;
+  const std::string_view Search = FirstCharacter(Delimiters, Utf8Characters);
+  Pipeline.SearchDelimiter = Search.empty() ? std::string_view(";") : Search;
+  Delimiters.remove_prefix(Search.size());
+  const std::string_view Replace = FirstCharacter(Delimiters, Utf8Characters);
+  Settings.ReplaceDelimiter = Replace.empty() ? Pipeline.SearchDelimiter : std::string(Replace);
 
   Pipeline.PlusSpaceText.assign(Settings.PlusSpaceRec.Found ? 1 : 0, ' ');
   if (!Settings.LineLengthRec.Found) Settings.LineLength = 80;
   Pipeline.SeparatorLine =
-      RepeatedLine(Settings.SeparatorRec, Settings.SeparatorCharText, '-', Settings.LineLength);
+      RepeatedLine(Settings.SeparatorRec, Settings.SeparatorCharText, '-', Settings.LineLength,
+                   Utf8Characters);
   Pipeline.DividerLine =
-      RepeatedLine(Settings.LineCharRec, Settings.DividerCharText, '=', Settings.LineLength);
+      RepeatedLine(Settings.LineCharRec, Settings.DividerCharText, '=', Settings.LineLength,
+                   Utf8Characters);
 }
 
 }  // namespace vellary::app

@@ -308,6 +308,8 @@ inline constexpr TOptionRow OptionTable[] = {
 void RegisterOptions(core::TCoreState& Core, TRunSettings& Settings);
 
 // Delimiters, plus-space text, line length, separator and divider lines.
-void DeriveRunSettings(TRunSettings& Settings);
+// With Utf8Characters (a UTF-8 locale) a delimiter or line character is the
+// whole UTF-8 character its value starts with, not just its first byte.
+void DeriveRunSettings(TRunSettings& Settings, bool Utf8Characters = false);
 
 }  // namespace vellary::app

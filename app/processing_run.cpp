@@ -88,7 +88,7 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
 core::TStatus ProcessingRun(TRunContext& Ctx) {
   TRunSettings& S = Ctx.Settings;
   core::TConsole& Console = Ctx.Core.Console;
-  DeriveRunSettings(S);
+  DeriveRunSettings(S, Ctx.Upper.Utf8());
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {

@@ -12,7 +12,7 @@ namespace vellary::app {
 static constexpr std::string_view MsgNoValidFile = "No valid %s file was provided with the %s parameter: \"%s\"";
 
 // Every line of the open Input through the table's line rules.
-[[nodiscard]] static int ReadReplacementLines(TTextInput& Input, char Delimiter,
+[[nodiscard]] static int ReadReplacementLines(TTextInput& Input, std::string_view Delimiter,
                                               engine::TReplaceMatrix& Table) {
   std::string_view Line;
   bool AtEnd = false;
@@ -25,7 +25,7 @@ static constexpr std::string_view MsgNoValidFile = "No valid %s file was provide
   }
 }
 
-core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
+core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view Delimiter,
                                    engine::TReplaceMatrix& Table) {
   Table.clear();
   if (FileName.empty())

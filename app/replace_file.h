@@ -10,7 +10,7 @@ namespace vellary::app {
 
 // 70 when the name is empty or no such file exists, 71 when opening, reading
 // or closing it fails; otherwise Table holds the pairs in file order.
-core::TStatus LoadReplacementTable(const std::string& FileName, char Delimiter,
+core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view Delimiter,
                                    engine::TReplaceMatrix& Table);
 
 }  // namespace vellary::app

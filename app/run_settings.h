@@ -29,7 +29,7 @@ struct TRunSettings {
   std::string DelimiterText;
   std::string DividerCharText;
   std::int32_t LineLength = 0;
-  char ReplaceDelimiter = ';';
+  std::string ReplaceDelimiter = ";";
   bool SampleWithoutMake = false;
   std::int32_t TallyCount = 0;
 

@@ -36,7 +36,7 @@ struct TPipelineSettings {
   // Every field has an initializer, so designated initializers may name any subset.
   std::string FindList{}, FindBeforeList{}, FindAfterList{}, SkipList{}, LineBeforeList{},
       LineAfterList{}, SpaceBeforeList{}, SpaceAfterList{};
-  char SearchDelimiter = ';';
+  std::string SearchDelimiter = ";";  // one character, of one or more bytes
 
   std::string SeparatorLine = std::string(80, '-');
   std::string DividerLine = std::string(80, '=');

@@ -7,7 +7,6 @@
 
 namespace vellary::engine {
 
-static constexpr std::size_t TableGrowStep = 10;
 static constexpr char EscapePlaceholder = '\x01';
 
 static std::string_view TrimControlAndBlank(std::string_view Text) {
@@ -19,7 +18,7 @@ static std::string_view TrimControlAndBlank(std::string_view Text) {
   return Text;
 }
 
-void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delimiter) {
+void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, std::string_view Delimiter) {
   if (Line.empty() || Line.front() == '#')
     return;
   const std::size_t Cut = Line.find(Delimiter);
@@ -27,9 +26,7 @@ void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delim
   if (Search.empty())
     return;
   const std::string_view Replace =
-      Cut == std::string_view::npos ? std::string_view() : TrimControlAndBlank(Line.substr(Cut + 1));
-  if (Table.size() == Table.capacity())
-    Table.reserve(Table.capacity() + TableGrowStep);
+      Cut == std::string_view::npos ? std::string_view() : TrimControlAndBlank(Line.substr(Cut + Delimiter.size()));
   Table.push_back({std::string(Search), std::string(Replace)});
 }
 

@@ -26,8 +26,9 @@ inline constexpr std::size_t ExtendedDividerLength = 60;
 // byte), empty lines and lines with an empty search text are ignored; any
 // other line adds a pair. The search text runs to the first Delimiter, the
 // replacement text is the whole rest; both lose bytes <= 32 at both ends.
-// The table grows in steps of ten entries.
-void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, char Delimiter);
+// The table grows geometrically, so a file of a million pairs loads in
+// linear time.
+void AddReplacementLine(TReplaceMatrix& Table, std::string_view Line, std::string_view Delimiter);
 // Cuts the table's room to the pairs kept (after the file is closed).
 void FinishReplacementTable(TReplaceMatrix& Table);
 

@@ -12,14 +12,14 @@ namespace vellary::engine {
 // Calls Visit for each item of List in order until Visit returns true. An
 // empty list holds one empty item; delimiters at either end add empty items.
 template <typename TVisit>
-static bool AnyItem(std::string_view List, char Delimiter, TVisit&& Visit) {
+static bool AnyItem(std::string_view List, std::string_view Delimiter, TVisit&& Visit) {
   for (;;) {
     const std::size_t Cut = List.find(Delimiter);
     if (Visit(List.substr(0, Cut)))
       return true;
     if (Cut == std::string_view::npos)
       return false;
-    List.remove_prefix(Cut + 1);
+    List.remove_prefix(Cut + Delimiter.size());
   }
 }
 
@@ -47,7 +47,7 @@ static bool ContainsCharacters(const std::vector<char32_t>& Hay, const std::vect
   return std::search(Hay.begin(), Hay.end(), Needle.begin(), Needle.end()) != Hay.end();
 }
 
-bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
+bool LineMatchesList(std::string_view Line, std::string_view List, std::string_view Delimiter,
                      const TMatchOptions& Options) {
   std::string Wrapped;
   Wrapped += LineBoundaryMarker;
@@ -92,7 +92,7 @@ static constexpr TListField ListFields[] = {
 };
 
 TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
-                                 char Delimiter, const TMatchOptions& Options) {
+                                 std::string_view Delimiter, const TMatchOptions& Options) {
   TSearchMatchRec Rec;
   for (const TListField& F : ListFields)
     Rec.*F.Match = (F.TextGiven != nullptr && !(Lists.*F.TextGiven)) ||
@@ -100,7 +100,7 @@ TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& 
   return Rec;
 }
 
-TPreparedSearchList::TPreparedSearchList(std::string_view List, char Delimiter,
+TPreparedSearchList::TPreparedSearchList(std::string_view List, std::string_view Delimiter,
                                          const TMatchOptions& Options)
     : Marker(Options.CaseSensitive
                  ? static_cast<unsigned char>(LineBoundaryMarker)
@@ -176,7 +176,7 @@ bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
   return false;
 }
 
-TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Delimiter,
+TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, std::string_view Delimiter,
                                         const TMatchOptions& Options) {
   TPreparedSearchLists Out;
   for (const TListField& F : ListFields) {

@@ -41,7 +41,7 @@ std::string ExtendedSearchItem(std::string_view Item);
 // wrapped in markers. Empty items match nothing. Plain and unprepared: every
 // call splits, rewrites and upper-cases anew, and compares character by
 // character; the reference for the prepared lists.
-bool LineMatchesList(std::string_view Line, std::string_view List, char Delimiter,
+bool LineMatchesList(std::string_view Line, std::string_view List, std::string_view Delimiter,
                      const TMatchOptions& Options);
 
 // The eight lists for one line. A list of -f, --fb or --fa that was not given
@@ -52,7 +52,7 @@ struct TSearchListTexts {
   bool FindGiven = false, FindBeforeGiven = false, FindAfterGiven = false;
 };
 TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
-                                 char Delimiter, const TMatchOptions& Options);
+                                 std::string_view Delimiter, const TMatchOptions& Options);
 
 // One list split, anchored and case-folded once per run, so that testing a
 // line allocates nothing and never copies or upper-cases the line. Gives the
@@ -60,7 +60,7 @@ TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& 
 class TPreparedSearchList {
 public:
   TPreparedSearchList() = default;
-  TPreparedSearchList(std::string_view List, char Delimiter, const TMatchOptions& Options);
+  TPreparedSearchList(std::string_view List, std::string_view Delimiter, const TMatchOptions& Options);
   // False for an empty list or one whose items are all empty.
   bool CanMatch() const { return !Items.empty(); }
   // Inline so that the many lists a run leaves empty cost no call per line.
@@ -93,7 +93,7 @@ struct TPreparedSearchLists {
       FindAfter;
   bool FindGiven = false, FindBeforeGiven = false, FindAfterGiven = false;
 };
-TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, char Delimiter,
+TPreparedSearchLists PrepareSearchLists(const TSearchListTexts& Lists, std::string_view Delimiter,
                                         const TMatchOptions& Options);
 TSearchMatchRec MatchSearchLists(TFoldedLine& Line, const TPreparedSearchLists& Lists);
 

@@ -82,8 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
   default:
     break;
   }
-  S.SearchDelimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
-  const char ReplaceDelimiter = In.ConsumeBool() ? ';' : '|';
+  S.SearchDelimiter.assign(1, In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>()));
+  const std::string_view ReplaceDelimiter = In.ConsumeBool() ? ";" : "|";
   S.DividerCount = In.ConsumeIntegralInRange<std::int32_t>(1, 8);
   S.NewlineCount = In.ConsumeIntegralInRange<std::int32_t>(1, 8);
   S.PlusSpaceText = In.ConsumeBool() ? " " : "";

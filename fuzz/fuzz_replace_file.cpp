@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     Options.Upper = engine::testing::SampleUtf8CaseFold();
   Options.CaseSensitive = In.ConsumeBool();
   Options.Extended = In.ConsumeBool();
-  const char Delimiter = In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>());
+  const std::string Delimiter(1, In.ConsumeBool() ? ';' : static_cast<char>(In.ConsumeIntegral<std::uint8_t>()));
   const std::string List = In.ConsumeRandomLengthString(64);
   const std::string Search = In.ConsumeRandomLengthString(16);
   const std::string Replace = In.ConsumeRandomLengthString(16);

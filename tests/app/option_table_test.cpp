@@ -166,38 +166,45 @@ TEST(OptionTable, EverySpellingTheHelpListsIsFoundByItsOwnRow) {
 TEST(DeriveRunSettings, DelimitersLinesAndCounts) {
   struct Case {
     std::vector<std::string> Args;
-    char Search;
-    char Replace;
+    std::string Search;
+    std::string Replace;
     std::string Separator;
     std::string Divider;
     std::int32_t Newlines;
     std::int32_t Dividers;
+    bool Utf8 = false;  // a UTF-8 locale: a character is a whole UTF-8 sequence
   };
   const std::string Dash80(80, '-');
   const std::string Equal80(80, '=');
   const Case Cases[] = {
-      {{"f", "-t"}, ';', ';', Dash80, Equal80, 1, 1},
-      {{"f", "-d", "|"}, '|', '|', Dash80, Equal80, 1, 1},
-      {{"f", "-d", "|:"}, '|', ':', Dash80, Equal80, 1, 1},
-      {{"f", "-d", "abc"}, 'a', 'b', Dash80, Equal80, 1, 1},
-      {{"f", "-d", ""}, ';', ';', Dash80, Equal80, 1, 1},
-      {{"f", "-c", "*", "-l", "10"}, ';', ';', "**********", "==========", 1, 1},
-      {{"f", "-c", "ab", "-l", "3"}, ';', ';', "aaa", "===", 1, 1},
-      {{"f", "-c", "", "-l", "3"}, ';', ';', "---", "===", 1, 1},
-      {{"f", "--lc", "#", "-l", "2"}, ';', ';', "--", "##", 1, 1},
-      {{"f", "--lc"}, ';', ';', Dash80, Equal80, 1, 1},
-      {{"f", "-l", "0"}, ';', ';', "-", "=", 1, 1},
-      {{"f", "-l", "5000"}, ';', ';', std::string(4096, '-'), std::string(4096, '='), 1, 1},
-      {{"f", "-l", "abc"}, ';', ';', Dash80, Equal80, 1, 1},
-      {{"f", "--dl", "--nl"}, ';', ';', Dash80, Equal80, 1, 1},
-      {{"f", "--nl", "20", "--dl", "3"}, ';', ';', Dash80, Equal80, 8, 3},
+      {{"f", "-t"}, ";", ";", Dash80, Equal80, 1, 1},
+      {{"f", "-d", "|"}, "|", "|", Dash80, Equal80, 1, 1},
+      {{"f", "-d", "|:"}, "|", ":", Dash80, Equal80, 1, 1},
+      {{"f", "-d", "abc"}, "a", "b", Dash80, Equal80, 1, 1},
+      {{"f", "-d", ""}, ";", ";", Dash80, Equal80, 1, 1},
+      {{"f", "-c", "*", "-l", "10"}, ";", ";", "**********", "==========", 1, 1},
+      {{"f", "-c", "ab", "-l", "3"}, ";", ";", "aaa", "===", 1, 1},
+      {{"f", "-c", "", "-l", "3"}, ";", ";", "---", "===", 1, 1},
+      {{"f", "--lc", "#", "-l", "2"}, ";", ";", "--", "##", 1, 1},
+      {{"f", "--lc"}, ";", ";", Dash80, Equal80, 1, 1},
+      {{"f", "-l", "0"}, ";", ";", "-", "=", 1, 1},
+      {{"f", "-l", "5000"}, ";", ";", std::string(4096, '-'), std::string(4096, '='), 1, 1},
+      {{"f", "-l", "abc"}, ";", ";", Dash80, Equal80, 1, 1},
+      {{"f", "--dl", "--nl"}, ";", ";", Dash80, Equal80, 1, 1},
+      {{"f", "--nl", "20", "--dl", "3"}, ";", ";", Dash80, Equal80, 8, 3},
+      {{"f", "-c", "─", "-l", "3"}, ";", ";", "───", "===", 1, 1, true},
+      {{"f", "-c", "─", "-l", "3"}, ";", ";", "\xe2\xe2\xe2", "===", 1, 1},
+      {{"f", "--lc", "é", "-l", "2"}, ";", ";", "--", "éé", 1, 1, true},
+      {{"f", "-d", "│→"}, "│", "→", Dash80, Equal80, 1, 1, true},
+      {{"f", "-d", ";→"}, ";", "→", Dash80, Equal80, 1, 1, true},
+      {{"f", "-d", "\xe2;"}, "\xe2", ";", Dash80, Equal80, 1, 1, true},  // no valid sequence
   };
   for (const Case& C : Cases) {
     std::string Trace;
     for (const std::string& A : C.Args) Trace += "[" + A + "]";
     SCOPED_TRACE(Trace);
     const auto L = Parse(C.Args);
-    DeriveRunSettings(L->Settings);
+    DeriveRunSettings(L->Settings, C.Utf8);
     const TRunSettings& R = L->Settings;
     EXPECT_EQ(R.Pipeline.SearchDelimiter, C.Search);
     EXPECT_EQ(R.ReplaceDelimiter, C.Replace);

@@ -39,7 +39,7 @@ protected:
 TEST_F(ReplacementFile, PairsInFileOrderWhateverTheLineEnds) {
   std::string Name = MakeFile("# comment;x\r\nOld;New!\n\n  a ; b;c \r   ;ignored\rDelete;");
   engine::TReplaceMatrix Table{{"stale", "pair"}};
-  core::TStatus Status = LoadReplacementTable(Name, ';', Table);
+  core::TStatus Status = LoadReplacementTable(Name, ";", Table);
   ASSERT_TRUE(Status.Ok()) << Status.Message;
   ASSERT_EQ(Table.size(), 3u);
   EXPECT_EQ(Table[0].Search, "Old");
@@ -65,7 +65,7 @@ TEST_F(ReplacementFile, MissingNameOrFileIsNoValidFile) {
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.What);
     engine::TReplaceMatrix Table;
-    core::TStatus Status = LoadReplacementTable(C.Name, ';', Table);
+    core::TStatus Status = LoadReplacementTable(C.Name, ";", Table);
     EXPECT_EQ(Status.ExitCode, core::ExitNoValidFile);
     EXPECT_EQ(Status.Message, C.Message);
     EXPECT_TRUE(Table.empty());
@@ -78,7 +78,7 @@ TEST_F(ReplacementFile, UnopenableFileIsAFileHandlingError) {
   if (std::ifstream(Name).is_open())
     GTEST_SKIP() << "this user reads files without permission (root)";
   engine::TReplaceMatrix Table;
-  core::TStatus Status = LoadReplacementTable(Name, ';', Table);
+  core::TStatus Status = LoadReplacementTable(Name, ";", Table);
   EXPECT_EQ(Status.ExitCode, core::ExitReadError);
   EXPECT_EQ(Status.Message, "File handling error occurred with \"" + Name + "\" -- Access denied");
 }
@@ -89,7 +89,7 @@ TEST_F(ReplacementFile, UnreadableFileIsAFileHandlingError) {
   if (!fs::exists(Name))
     GTEST_SKIP() << "no " << Name << " here";
   engine::TReplaceMatrix Table;
-  core::TStatus Status = LoadReplacementTable(Name, ';', Table);
+  core::TStatus Status = LoadReplacementTable(Name, ";", Table);
   EXPECT_EQ(Status.ExitCode, core::ExitReadError);
   EXPECT_EQ(Status.Message, "File handling error occurred with \"/proc/self/mem\" -- Unknown Run-Time error : 162");
   EXPECT_TRUE(Table.empty());

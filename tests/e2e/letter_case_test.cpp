@@ -34,12 +34,21 @@ TEST(LocaleLetterCase, FoldsCharactersInUtf8AndAsciiInC) {
       // A replacement keeps the line's own bytes around the occurrence.
       {"C.UTF-8", {"-r", "pairs.txt", "--sk", "plain"}, Crlf("tea au lait\nDOBR\xC3\x9D DEN\n"
           "\xD0\x9F\xD0\xA0\xD0\x98\xD0\x92\xD0\x95\xD0\xA2 hi\n")},
+      // A delimiter or line character is the whole UTF-8 character given; in
+      // the C locale it stays its first byte.
+      {"C.UTF-8", {"-f", "dobr\xE2\x94\x82plain", "-d", "\xE2\x94\x82", "--la", "plain", "-c",
+                   "\xE2\x94\x80", "-l", "3"},
+       Crlf("DOBR\xC3\x9D DEN\n" + Input.substr(Input.find("plain")) + "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n")},
+      {"C", {"-f", "plain", "--la", "plain", "-c", "\xE2\x94\x80", "-l", "3"},
+       Crlf(Input.substr(Input.find("plain")) + "\xE2\xE2\xE2\n")},
+      {"C.UTF-8", {"-r", "pairs.txt", "-d", ";\xE2\x86\x92", "-f", "plain"},
+       Crlf("PLAIN \xCE\xA3\xCE\x9F\xCE\xA6\xCE\x9F\xCE\xA3\n")},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.Locale + " " + C.Args[1]);
     TScratchDir Dir;
     WriteFile(Dir / "u.txt", Input);
-    WriteFile(Dir / "pairs.txt", "caf\xC3\xA9;tea\n\xD0\x9C\xD0\x98\xD0\xA0;hi\n");
+    WriteFile(Dir / "pairs.txt", "caf\xC3\xA9;tea\n\xD0\x9C\xD0\x98\xD0\xA0;hi\nplain\xE2\x86\x92PLAIN\n");
     std::vector<std::string> Args = {"u.txt"};
     Args.insert(Args.end(), C.Args.begin(), C.Args.end());
     TRunOptions Options;

@@ -57,10 +57,10 @@ TEST(Utf8LetterCase, SearchListsCompareCharacters) {
     const TMatchOptions Options{.CaseSensitive = C.Kind == fkExact,
                                 .Extended = C.Extended,
                                 .Upper = C.Kind == fkUtf8 ? Utf8 : TCaseFold()};
-    EXPECT_EQ(LineMatchesList(C.Line, C.List, ';', Options), C.Expected);
+    EXPECT_EQ(LineMatchesList(C.Line, C.List, ";", Options), C.Expected);
     TFoldedLine Line;
     Line.Reset(C.Line, Options.Upper);
-    EXPECT_EQ(TPreparedSearchList(C.List, ';', Options).Matches(Line), C.Expected);
+    EXPECT_EQ(TPreparedSearchList(C.List, ";", Options).Matches(Line), C.Expected);
   }
 }
 
@@ -121,11 +121,11 @@ TEST(Utf8LetterCase, PreparedPathsAgreeWithPlainOnRandomText) {
                                 .Upper = Utf8};
     const std::string Line = RandomPieces(Gen, 10);
     const std::string List = RandomPieces(Gen, 4);
-    const bool Expected = LineMatchesList(Line, List, ';', Options);
+    const bool Expected = LineMatchesList(Line, List, ";", Options);
     Matched += Expected ? 1 : 0;
     TFoldedLine Subject;
     Subject.Reset(Line, Utf8);
-    ASSERT_EQ(TPreparedSearchList(List, ';', Options).Matches(Subject), Expected)
+    ASSERT_EQ(TPreparedSearchList(List, ";", Options).Matches(Subject), Expected)
         << "line '" << Line << "' list '" << List << "'";
 
     // The pipeline (prefilter, folded lines, chained pairs) against the

@@ -46,7 +46,7 @@ struct TListCase {
 };
 
 // Every case also runs through the prepared path.
-static void CheckBothPaths(const TListCase& C, char Delimiter = ';') {
+static void CheckBothPaths(const TListCase& C, std::string_view Delimiter = ";") {
   SCOPED_TRACE(::testing::Message() << C.Line << " | " << C.List);
   const TMatchOptions Options{.CaseSensitive = C.CaseSensitive, .Extended = C.Extended};
   EXPECT_EQ(LineMatchesList(C.Line, C.List, Delimiter, Options), C.Expected);
@@ -101,8 +101,9 @@ TEST(SearchList, ExtendedAnchorsMeetTheLineEdges) {
 }
 
 TEST(SearchList, OtherDelimiter) {
-  CheckBothPaths({"a;b", "a;b|zz", false, false, true}, '|');
-  CheckBothPaths({"a", "|zz|", false, false, false}, '|');
+  CheckBothPaths({"a;b", "a;b|zz", false, false, true}, "|");
+  CheckBothPaths({"a", "|zz|", false, false, false}, "|");
+  CheckBothPaths({"banana", "apple│banana", false, false, true}, "│");
 }
 
 TEST(MatchSearchLists, ListsNotGivenAndTheirDefaults) {
@@ -112,7 +113,7 @@ TEST(MatchSearchLists, ListsNotGivenAndTheirDefaults) {
   Lists.LineAfter = "done";
   Lists.Find = "zzz";
   Lists.FindGiven = true;
-  const TSearchMatchRec Rec = MatchSearchLists("DEBUG done", Lists, ';', Options);
+  const TSearchMatchRec Rec = MatchSearchLists("DEBUG done", Lists, ";", Options);
   EXPECT_TRUE(Rec.SkipLine);
   EXPECT_TRUE(Rec.LineAfter);
   EXPECT_FALSE(Rec.SpaceBefore);
@@ -120,7 +121,7 @@ TEST(MatchSearchLists, ListsNotGivenAndTheirDefaults) {
   EXPECT_TRUE(Rec.FindBefore);  // not given: true without a test
   EXPECT_TRUE(Rec.FindAfter);
 
-  const TPreparedSearchLists Prepared = PrepareSearchLists(Lists, ';', Options);
+  const TPreparedSearchLists Prepared = PrepareSearchLists(Lists, ";", Options);
   TFoldedLine Line;
   Line.Reset("DEBUG done", Options.Upper);
   const TSearchMatchRec Fast = MatchSearchLists(Line, Prepared);
@@ -169,9 +170,9 @@ TEST(SearchList, PreparedAgreesWithPlainOnRandomInput) {
                                 .Upper = Tables[Random.Pick(2)]};
     const std::string Line = Random.Make(12);
     const std::string List = Random.Make(7);
-    const bool Expected = LineMatchesList(Line, List, ';', Options);
+    const bool Expected = LineMatchesList(Line, List, ";", Options);
     Matched += Expected ? 1 : 0;
-    ASSERT_EQ(TPreparedSearchList(List, ';', Options).Matches(Line), Expected)
+    ASSERT_EQ(TPreparedSearchList(List, ";", Options).Matches(Line), Expected)
         << "line '" << Line << "' list '" << List << "' cs " << Options.CaseSensitive << " x "
         << Options.Extended;
   }
