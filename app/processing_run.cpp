@@ -52,13 +52,15 @@ private:
 int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
-  // Redirected standard output is buffered; flushing it before each read
-  // keeps a pipe-fed run prompt without a write per line.
-  if (Console.ConsoleOut == &Console.StdOut &&
-      Console.StdOut.FlushMode() == core::TTextOutput::fmBuffered)
-    Input.SetFlushBeforeRead(&Console.StdOut);
   if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
     return Error;
+  // Buffered output is flushed before a read that may wait (a pipe, a
+  // terminal), so that whoever follows it sees each line at once without a
+  // write per line; redirected standard output before every read.
+  core::TTextOutput& Target = *Console.ConsoleOut;
+  if (Target.FlushMode() == core::TTextOutput::fmBuffered &&
+      (&Target == &Console.StdOut || Input.ReadMayWait()))
+    Input.SetFlushBeforeRead(&Target);
 
   TOutputSink Out(*Console.ConsoleOut);
   for (;;) {
@@ -70,6 +72,9 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
       break;
     if (!Pipeline.ProcessBlock(Block, Out))
       return Out.Error;
+    // A regular file is never interrupted in a read: stop between blocks.
+    if (platform::PendingTerminationSignal() != 0)
+      return platform::feInterrupted;
   }
   if (int Error = CloseText(Input); Error != 0)
     return Error;
@@ -83,17 +88,31 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
   return Console.ConsoleOut->Flush();
 }
 
+// After SIGINT, SIGTERM or SIGHUP: every whole line processed so far goes
+// out (a write that the signal cut short has already dropped its bytes, so
+// nothing is written twice), then the run ends as the signal would.
+void EndIfSignalled(core::TConsole& Console) {
+  const int Signal = platform::PendingTerminationSignal();
+  if (Signal == 0)
+    return;
+  (void)Console.StdOut.Flush();
+  (void)Console.ConsoleOut->Flush();
+  platform::EndBySignal(Signal);
+}
+
 }  // namespace
 
 core::TStatus ProcessingRun(TRunContext& Ctx) {
   TRunSettings& S = Ctx.Settings;
   core::TConsole& Console = Ctx.Core.Console;
   DeriveRunSettings(S, Ctx.Upper.Utf8());
+  platform::CatchTerminationSignals();
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {
-    if (core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
-        !Status.Ok())
+    core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+    EndIfSignalled(Console);
+    if (!Status.Ok())
       return Status;
   }
 
@@ -108,6 +127,10 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     Console.ConsoleOut = &OutFile;
+  } else if (platform::SameRegularFileAs(S.Pipeline.InputFileName, platform::StandardOutput())) {
+    // Standard output appended to the input would be read back for ever;
+    // opened onto it, it would overwrite lines not yet read.
+    return FileFailure(core::ExitWriteError, S.Pipeline.InputFileName, platform::feAccessDenied);
   }
 
   if (!platform::FileExistsAt(S.Pipeline.InputFileName)) {
@@ -120,7 +143,9 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   S.Pipeline.Replacements = std::move(Pairs);
   S.Pipeline.Upper = Ctx.Upper;
   engine::TLinePipeline Pipeline(S.Pipeline);
-  if (int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline); Error != 0)
+  const int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
+  EndIfSignalled(Console);
+  if (Error != 0)
     return FileFailure(core::ExitReadError, S.Pipeline.InputFileName, Error);
   return {};
 }

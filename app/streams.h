@@ -44,6 +44,10 @@ public:
   // Flushed before every read of the file, so that redirected standard
   // output stays prompt when the input is a pipe.
   void SetFlushBeforeRead(core::TTextOutput* Output) { FlushBeforeRead = Output; }
+  // True when a read may wait for input to arrive (a pipe or a terminal).
+  bool ReadMayWait() const {
+    return Handle != platform::InvalidHandle && platform::ReadMayWait(Handle);
+  }
 
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
   friend int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);

@@ -108,6 +108,9 @@ enum TFileError : int {
   // protect (19) to general failure (31).
   feDeviceErrorBase = 131,
   feWriteProtected = feDeviceErrorBase + 19, feGeneralFailure = feDeviceErrorBase + 31,
+  // Never shown: a read or write cut short by a termination signal (see
+  // CatchTerminationSignals); the run then ends by that signal.
+  feInterrupted = -1,
 };
 
 // True when Name denotes an existing file that is not a folder (devices and
@@ -119,6 +122,14 @@ bool FileExistsAt(const std::string& Name);
 // never the same file; a name that does not exist is never the same file.
 bool SameRegularFile(const std::string& A, const std::string& B);
 
+// True when Handle is open on the regular file that Name denotes (the same
+// identity as SameRegularFile).
+bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle);
+
+// True when a read from Handle may wait for input to arrive: a pipe, FIFO,
+// socket, terminal or other character device. False for regular files.
+bool ReadMayWait(TNativeHandle Handle);
+
 // Opens an existing file for reading, sharing read and write with others.
 // A missing file is feFileNotFound, a name whose folder part does not exist
 // feInvalidFilename.
@@ -128,11 +139,15 @@ bool SameRegularFile(const std::string& A, const std::string& B);
 // the name feAccessDenied.
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
 // Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
-// whose writer has gone). Retries on EINTR.
+// whose writer has gone). Retries on EINTR unless a termination signal is
+// pending (then feInterrupted).
 [[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
-// Writes all Size bytes (looping over short writes). On Windows a write to
+// Writes all Size bytes (looping over short writes; feInterrupted when a
+// termination signal cuts a blocked write short). On Windows a write to
 // standard output whose reader has gone (closed pipe) ends the process at
-// once with exit code 141, as SIGPIPE ends a POSIX tool.
+// once with exit code 141, as SIGPIPE ends a POSIX tool. On POSIX a write to
+// standard output that was closed when the process started is
+// feInvalidHandle: the text would go nowhere.
 [[nodiscard]] int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size);
 // Closes the handle; a failure the system reports (a delayed write error,
 // for one) is returned.
@@ -142,14 +157,28 @@ TNativeHandle StandardOutput();
 TNativeHandle StandardError();
 bool IsTerminal(TNativeHandle Handle);
 
+// ---- Termination signals -------------------------------------------------
+
+// From this call on, SIGINT, SIGTERM and SIGHUP (unless ignored when the
+// process started) only note that they arrived and cut a blocked read or
+// write short, so that the run can write every whole line it has processed
+// before EndBySignal. Safe from any thread. Windows keeps its default Ctrl-C
+// handling: these are no-ops there and nothing is ever pending.
+void CatchTerminationSignals();
+// The termination signal that arrived, or 0.
+int PendingTerminationSignal();
+// Ends the process as Signal would have (status 128 + Signal to the shell).
+[[noreturn]] void EndBySignal(int Signal);
+
 // ---- Console keyboard, sleep, alert --------------------------------------
 
 // Opens keyboard input for the timed pause: the controlling terminal on
 // POSIX (non-canonical, no echo, typed-ahead input discarded), CONIN$ on
 // Windows. False when there is no keyboard; KeyWaiting then answers false.
-// The terminal's settings are restored by CloseKeyboard, and also when
-// SIGINT, SIGTERM or SIGHUP arrives while it is open (then the signal is
-// delivered again with its default action).
+// The terminal's settings are restored by CloseKeyboard, and also by any
+// catchable signal whose default ends the process while it is open (then the
+// signal is delivered again with its default action). A stop (Ctrl-Z)
+// restores them first too, and a continue puts the pause's mode back.
 bool OpenKeyboard();
 // True when a key event is waiting; does not remove it and never blocks.
 bool KeyWaiting();

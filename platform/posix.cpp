@@ -5,6 +5,7 @@
 
 #include "platform/common.h"
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -21,6 +22,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -82,34 +84,63 @@ static bool FolderExists(const std::string& Name) {
   return ::stat(Name.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
 }
 
+// The name a symbolic link points at, relative targets taken from the
+// link's own folder; empty when Name is no link.
+static std::string LinkTarget(const std::string& Name) {
+  struct stat Info {};
+  if (::lstat(Name.c_str(), &Info) != 0 || !S_ISLNK(Info.st_mode))
+    return {};
+  char Target[PATH_MAX];
+  const ssize_t Length = ::readlink(Name.c_str(), Target, sizeof Target);
+  if (Length <= 0 || static_cast<std::size_t>(Length) >= sizeof Target)
+    return {};
+  std::string Resolved(Target, static_cast<std::size_t>(Length));
+  const std::size_t Slash = Name.find_last_of('/');
+  if (Resolved.front() != '/' && Slash != std::string::npos)
+    Resolved.insert(0, Name, 0, Slash + 1);
+  return Resolved;
+}
+
 // ENOENT says "file not found" only when the folder part of the name exists;
-// a missing folder makes the name itself invalid.
+// a missing folder makes the name itself invalid. A dangling link is judged
+// by the name it points at, as opening it would be.
 static int MapOpenError(const std::string& Name, int Error) {
   if (Error != ENOENT)
     return MapErrno(Error);
-  if (Name.empty())
+  std::string Path = Name;
+  // Bounded like the system's own link resolution (which gives ELOOP).
+  for (int Hops = 0; Hops < 40; ++Hops) {
+    std::string Target = LinkTarget(Path);
+    if (Target.empty())
+      break;
+    Path = std::move(Target);
+  }
+  if (Path.empty())
     return feInvalidFilename;
-  std::size_t Slash = Name.find_last_of('/');
+  std::size_t Slash = Path.find_last_of('/');
   if (Slash == std::string::npos)
     return feFileNotFound;
-  std::string Folder = Slash == 0 ? std::string("/") : Name.substr(0, Slash);
+  std::string Folder = Slash == 0 ? std::string("/") : Path.substr(0, Slash);
   return FolderExists(Folder) ? feFileNotFound : feInvalidFilename;
 }
 
 // ---- Process ---------------------------------------------------------------
 
+// Standard output was closed when the process started: its text would go
+// nowhere, so writing it is a failure (WriteBytes).
+static bool StandardOutputClosed = false;
+
 // A standard descriptor that is closed at start would be handed out by the
 // next open(), and the output file would then receive what belongs to the
-// console: park /dev/null on it instead.
+// console: park /dev/null on it instead. open() returns the lowest free
+// descriptor, which is the one being filled, since those below it are open.
 static void EnsureStandardDescriptors() {
   for (int Fd = 0; Fd <= 2; ++Fd) {
     if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
       continue;
-    int NullFd = ::open("/dev/null", O_RDWR);
-    if (NullFd >= 0 && NullFd != Fd) {
-      ::dup2(NullFd, Fd);
-      ::close(NullFd);
-    }
+    const int NullFd = ::open("/dev/null", O_RDWR);
+    if (Fd == STDOUT_FILENO && NullFd == Fd)
+      StandardOutputClosed = true;
   }
 }
 
@@ -325,6 +356,22 @@ bool SameRegularFile(const std::string& A, const std::string& B) {
          InfoA.st_ino == InfoB.st_ino;
 }
 
+bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
+  struct stat InfoName {};
+  struct stat InfoHandle {};
+  if (::stat(Name.c_str(), &InfoName) != 0 || ::fstat(static_cast<int>(Handle), &InfoHandle) != 0)
+    return false;
+  return S_ISREG(InfoName.st_mode) && S_ISREG(InfoHandle.st_mode) &&
+         InfoName.st_dev == InfoHandle.st_dev && InfoName.st_ino == InfoHandle.st_ino;
+}
+
+bool ReadMayWait(TNativeHandle Handle) {
+  struct stat Info {};
+  if (::fstat(static_cast<int>(Handle), &Info) != 0)
+    return true;
+  return !S_ISREG(Info.st_mode) && !S_ISBLK(Info.st_mode);
+}
+
 static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {
   Handle = InvalidHandle;
   int Fd;
@@ -370,6 +417,8 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
       return 0;
     }
     int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
     if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLIN)))
       continue;
     return MapErrno(Error);
@@ -378,6 +427,8 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
 
 int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
   int Fd = static_cast<int>(Handle);
+  if (Fd == STDOUT_FILENO && StandardOutputClosed && Size > 0)
+    return feInvalidHandle;
   while (Size > 0) {
     ssize_t Result = ::write(Fd, Data, Size < MaxTransfer ? Size : MaxTransfer);
     if (Result > 0) {
@@ -388,6 +439,8 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
     if (Result == 0)
       return MapErrno(ENOSPC);
     int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
     if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLOUT)))
       continue;
     return MapErrno(Error);
@@ -414,6 +467,44 @@ bool IsTerminal(TNativeHandle Handle) {
   return ::isatty(static_cast<int>(Handle)) == 1;
 }
 
+// ---- Termination signals ---------------------------------------------------
+
+static std::atomic<int> PendingSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+static constexpr int TerminationSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+static void NoteTerminationSignal(int Signal) {
+  int None = 0;
+  PendingSignal.compare_exchange_strong(None, Signal);
+}
+
+void CatchTerminationSignals() {
+  struct sigaction Action {};
+  Action.sa_handler = NoteTerminationSignal;
+  sigemptyset(&Action.sa_mask);
+  // No SA_RESTART: a read waiting for a pipe must return, so the run ends.
+  for (int Signal : TerminationSignals) {
+    struct sigaction Old {};
+    if (::sigaction(Signal, nullptr, &Old) == 0 && Old.sa_handler != SIG_IGN)
+      ::sigaction(Signal, &Action, nullptr);
+  }
+}
+
+int PendingTerminationSignal() {
+  return PendingSignal.load(std::memory_order_relaxed);
+}
+
+void EndBySignal(int Signal) {
+  ::signal(Signal, SIG_DFL);
+  sigset_t Unblock;
+  sigemptyset(&Unblock);
+  sigaddset(&Unblock, Signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &Unblock, nullptr);
+  ::raise(Signal);
+  // Not reached for the termination signals; the same status if it were.
+  std::_Exit(128 + Signal);
+}
+
 // ---- Console keyboard, sleep, alert ----------------------------------------
 
 // The keyboard's state lives at file scope because the signal handlers that
@@ -421,9 +512,26 @@ bool IsTerminal(TNativeHandle Handle) {
 // CloseKeyboard and those handlers touch it.
 static volatile sig_atomic_t KeyboardFd = -1;
 static struct termios SavedTermios;
-static constexpr int GuardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-static struct sigaction SavedActions[std::size(GuardedSignals)];
-static bool Guarded[std::size(GuardedSignals)];
+static struct termios PauseTermios;
+static struct sigaction SavedActions[NSIG];
+static bool Guarded[NSIG];
+
+// Every catchable signal whose default action ends the process (the
+// real-time ones too), so that none leaves the terminal without echo.
+template <typename TVisit>
+static void ForEachEndingSignal(TVisit&& Visit) {
+  static constexpr int Fixed[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT, SIGBUS,
+                                  SIGFPE,  SIGUSR1, SIGSEGV, SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM,
+                                  SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGPOLL, SIGSYS};
+  for (int Signal : Fixed)
+    Visit(Signal);
+  for (int Signal = SIGRTMIN; Signal <= SIGRTMAX; ++Signal)
+    Visit(Signal);
+}
+
+static bool InForeground(int Fd) {
+  return ::tcgetpgrp(Fd) == ::getpgrp();
+}
 
 static void RestoreTerminalAndRaise(int Signal) {
   if (KeyboardFd >= 0)
@@ -434,28 +542,61 @@ static void RestoreTerminalAndRaise(int Signal) {
   ::raise(Signal);
 }
 
-static void InstallSignalGuards() {
+// Ctrl-Z: the shell gets its terminal back as it was, then the process
+// stops as the default action would; it goes on here when continued.
+static void RestoreTerminalAndStop(int Signal) {
+  const int SavedErrno = errno;
+  if (KeyboardFd >= 0)
+    ::tcsetattr(KeyboardFd, TCSANOW, &SavedTermios);
+  struct sigaction Default {};
+  Default.sa_handler = SIG_DFL;
+  sigemptyset(&Default.sa_mask);
+  struct sigaction Own {};
+  ::sigaction(Signal, &Default, &Own);
+  sigset_t Unblock;
+  sigemptyset(&Unblock);
+  sigaddset(&Unblock, Signal);
+  ::pthread_sigmask(SIG_UNBLOCK, &Unblock, nullptr);
+  ::raise(Signal);
+  ::sigaction(Signal, &Own, nullptr);
+  errno = SavedErrno;
+}
+
+// Continued (fg, or bg and later fg): the pause's mode again, but only in
+// the foreground, where the keys are the pause's and not the shell's.
+static void ResumePauseMode(int) {
+  const int SavedErrno = errno;
+  if (KeyboardFd >= 0 && InForeground(KeyboardFd))
+    ::tcsetattr(KeyboardFd, TCSANOW, &PauseTermios);
+  errno = SavedErrno;
+}
+
+static void Guard(int Signal, void (*Handler)(int)) {
   struct sigaction Action {};
-  Action.sa_handler = RestoreTerminalAndRaise;
+  Action.sa_handler = Handler;
   sigemptyset(&Action.sa_mask);
   // Restoring the terminal from a background process must not stop it.
   sigaddset(&Action.sa_mask, SIGTTOU);
-  for (std::size_t I = 0; I < std::size(GuardedSignals); ++I) {
-    Guarded[I] = false;
-    if (::sigaction(GuardedSignals[I], nullptr, &SavedActions[I]) != 0)
-      continue;
-    // A signal the caller chose to ignore stays ignored.
-    if (SavedActions[I].sa_handler == SIG_IGN)
-      continue;
-    Guarded[I] = ::sigaction(GuardedSignals[I], &Action, nullptr) == 0;
-  }
+  Guarded[Signal] = false;
+  if (::sigaction(Signal, nullptr, &SavedActions[Signal]) != 0)
+    return;
+  // A signal the caller chose to ignore stays ignored.
+  if (SavedActions[Signal].sa_handler == SIG_IGN)
+    return;
+  Guarded[Signal] = ::sigaction(Signal, &Action, nullptr) == 0;
+}
+
+static void InstallSignalGuards() {
+  ForEachEndingSignal([](int Signal) { Guard(Signal, RestoreTerminalAndRaise); });
+  Guard(SIGTSTP, RestoreTerminalAndStop);
+  Guard(SIGCONT, ResumePauseMode);
 }
 
 static void RemoveSignalGuards() {
-  for (std::size_t I = 0; I < std::size(GuardedSignals); ++I) {
-    if (Guarded[I])
-      ::sigaction(GuardedSignals[I], &SavedActions[I], nullptr);
-    Guarded[I] = false;
+  for (int Signal = 1; Signal < NSIG; ++Signal) {
+    if (Guarded[Signal])
+      ::sigaction(Signal, &SavedActions[Signal], nullptr);
+    Guarded[Signal] = false;
   }
 }
 
@@ -476,24 +617,22 @@ static void RestoreSignalMask(const sigset_t& Old) {
 }
 
 bool OpenKeyboard() {
-  if (KeyboardFd >= 0)
-    return true;
   int Fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (Fd < 0)
     return false;
   // A background job must not touch the terminal; it simply gets no keys.
-  if (::tcgetpgrp(Fd) != ::getpgrp() || ::tcgetattr(Fd, &SavedTermios) != 0) {
+  if (!InForeground(Fd) || ::tcgetattr(Fd, &SavedTermios) != 0) {
     ::close(Fd);
     return false;
   }
+  PauseTermios = SavedTermios;
+  PauseTermios.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  PauseTermios.c_cc[VMIN] = 0;
+  PauseTermios.c_cc[VTIME] = 0;
   KeyboardFd = Fd;
   InstallSignalGuards();
-  struct termios Raw = SavedTermios;
-  Raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  Raw.c_cc[VMIN] = 0;
-  Raw.c_cc[VTIME] = 0;
   sigset_t Old = BlockSigttou();
-  ::tcsetattr(Fd, TCSANOW, &Raw);
+  ::tcsetattr(Fd, TCSANOW, &PauseTermios);
   // Keys typed before the prompt must not end the pause.
   ::tcflush(Fd, TCIFLUSH);
   RestoreSignalMask(Old);
@@ -512,9 +651,13 @@ void CloseKeyboard() {
     return;
   int Fd = KeyboardFd;
   sigset_t Old = BlockSigttou();
-  // The key that ended the pause must not reach the shell afterwards.
-  ::tcflush(Fd, TCIFLUSH);
-  ::tcsetattr(Fd, TCSANOW, &SavedTermios);
+  // Moved to the background meanwhile (Ctrl-Z, bg): the terminal was given
+  // back at the stop, and what is typed now is the shell's.
+  if (InForeground(Fd)) {
+    // The key that ended the pause must not reach the shell afterwards.
+    ::tcflush(Fd, TCIFLUSH);
+    ::tcsetattr(Fd, TCSANOW, &SavedTermios);
+  }
   RestoreSignalMask(Old);
   RemoveSignalGuards();
   KeyboardFd = -1;

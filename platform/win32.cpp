@@ -265,6 +265,21 @@ bool SameRegularFile(const std::string& A, const std::string& B) {
          InfoA.nFileIndexHigh == InfoB.nFileIndexHigh && InfoA.nFileIndexLow == InfoB.nFileIndexLow;
 }
 
+bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
+  BY_HANDLE_FILE_INFORMATION InfoName{}, InfoHandle{};
+  if (Handle == InvalidHandle || !DiskFileIdentity(Name, InfoName) ||
+      GetFileType(ToWin(Handle)) != FILE_TYPE_DISK ||
+      !GetFileInformationByHandle(ToWin(Handle), &InfoHandle))
+    return false;
+  return InfoName.dwVolumeSerialNumber == InfoHandle.dwVolumeSerialNumber &&
+         InfoName.nFileIndexHigh == InfoHandle.nFileIndexHigh &&
+         InfoName.nFileIndexLow == InfoHandle.nFileIndexLow;
+}
+
+bool ReadMayWait(TNativeHandle Handle) {
+  return GetFileType(ToWin(Handle)) != FILE_TYPE_DISK;
+}
+
 int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
   HANDLE File = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -354,6 +369,19 @@ TNativeHandle StandardError() {
 bool IsTerminal(TNativeHandle Handle) {
   DWORD Mode = 0;
   return Handle != InvalidHandle && GetConsoleMode(ToWin(Handle), &Mode) != 0;
+}
+
+// ---- Termination signals ---------------------------------------------------
+
+// Ctrl-C keeps the system's default handling on Windows.
+void CatchTerminationSignals() {}
+
+int PendingTerminationSignal() {
+  return 0;
+}
+
+void EndBySignal(int Signal) {
+  ExitProcess(static_cast<UINT>(128 + Signal));
 }
 
 // ---- Console keyboard, sleep, alert ----------------------------------------
