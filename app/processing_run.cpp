@@ -2,6 +2,8 @@
 #include "app/processing_run.h"
 
 #include "app/option_table.h"
+#include "app/output_sink.h"
+#include "app/parallel_feed.h"
 #include "app/replace_file.h"
 #include "app/streams.h"
 #include "core/status.h"
@@ -15,25 +17,6 @@ namespace {
 
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
 
-// Pipeline records into a text output; the first write error is kept and
-// stops the pipeline.
-class TOutputSink final : public engine::TLineSink {
-public:
-  explicit TOutputSink(core::TTextOutput& Target) : Output(Target) {}
-  bool PutLine(std::string_view Bytes) override {
-    Error = Output.WriteRecord(Bytes);
-    return Error == 0;
-  }
-  bool PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) override {
-    Error = Output.WriteLfLines(Lines, Records, Empty);
-    return Error == 0;
-  }
-  int Error = 0;
-
-private:
-  core::TTextOutput& Output;
-};
-
 // ConsoleOut points at the -o file only while the file exists.
 class TConsoleOutGuard {
 public:
@@ -46,6 +29,23 @@ private:
   core::TConsole& Console;
   core::TTextOutput* Saved;
 };
+
+// The input's blocks through the pipeline, one after the other.
+int FeedBlocks(TTextInput& Input, engine::TLinePipeline& Pipeline, TOutputSink& Out) {
+  for (;;) {
+    std::string_view Block;
+    bool AtEnd = false;
+    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0)
+      return Error;
+    if (AtEnd)
+      return 0;
+    if (!Pipeline.ProcessBlock(Block, Out))
+      return Out.Error;
+    // A regular file is never interrupted in a read: stop between blocks.
+    if (platform::PendingTerminationSignal() != 0)
+      return platform::feInterrupted;
+  }
+}
 
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
@@ -62,20 +62,13 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
       (&Target == &Console.StdOut || Input.ReadMayWait()))
     Input.SetFlushBeforeRead(&Target);
 
-  TOutputSink Out(*Console.ConsoleOut);
-  for (;;) {
-    std::string_view Block;
-    bool AtEnd = false;
-    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0)
-      return Error;
-    if (AtEnd)
-      break;
-    if (!Pipeline.ProcessBlock(Block, Out))
-      return Out.Error;
-    // A regular file is never interrupted in a read: stop between blocks.
-    if (platform::PendingTerminationSignal() != 0)
-      return platform::feInterrupted;
-  }
+  TOutputSink Out(Target);
+  const std::string& Name = Ctx.Settings.Pipeline.InputFileName;
+  const int FeedError = WorthFeedingInParallel(Name, Input, Target)
+                            ? FeedInParallel(Input, Target, Pipeline, Ctx.Settings.Pipeline)
+                            : FeedBlocks(Input, Pipeline, Out);
+  if (FeedError != 0)
+    return FeedError;
   if (int Error = CloseText(Input); Error != 0)
     return Error;
 

@@ -70,6 +70,8 @@ public:
 
   bool IsBound() const { return Handle != platform::InvalidHandle || Capture != nullptr; }
   TFlushMode FlushMode() const { return Mode; }
+  // True when text is converted to another code page on the way out.
+  bool Converts() const { return Convert; }
 
 private:
   [[nodiscard]] int WriteRecordSlowly(std::string_view Text);

@@ -83,6 +83,12 @@ public:
   // Lines displayed so far; held at the largest 32-bit value should a run
   // ever display more.
   std::int32_t DisplayedCount() const;
+  // The same, not held at the 32-bit limit: blocks of one input processed by
+  // separate pipelines each count their own, and their sum is the input's.
+  std::int64_t DisplayedLines() const { return Displayed; }
+  // Counts lines that other pipelines displayed for this one's input, so
+  // that FinishOutput's tally includes them.
+  void AddDisplayed(std::int64_t Lines) { Displayed += Lines; }
 
 private:
   void ChooseBlockMode();

@@ -169,6 +169,16 @@ void CatchTerminationSignals();
 int PendingTerminationSignal();
 // Ends the process as Signal would have (status 128 + Signal to the shell).
 [[noreturn]] void EndBySignal(int Signal);
+// Called first thing by a helper thread: the termination signals are then
+// delivered to the thread that writes the output, where they cut a blocked
+// write short. A no-op on Windows.
+void LeaveTerminationSignalsToOtherThreads();
+
+// ---- Processors ----------------------------------------------------------
+
+// How many processors this process may run on (fewer than the machine has
+// when its affinity is restricted); at least 1.
+unsigned UsableProcessors();
 
 // ---- Console keyboard, sleep, alert --------------------------------------
 

@@ -17,12 +17,14 @@
 #include <ctime>
 #include <cwctype>
 #include <iterator>
+#include <thread>
 
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <poll.h>
 #include <pthread.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -503,6 +505,27 @@ void EndBySignal(int Signal) {
   ::raise(Signal);
   // Not reached for the termination signals; the same status if it were.
   std::_Exit(128 + Signal);
+}
+
+void LeaveTerminationSignalsToOtherThreads() {
+  sigset_t Block;
+  sigemptyset(&Block);
+  for (int Signal : TerminationSignals)
+    sigaddset(&Block, Signal);
+  ::pthread_sigmask(SIG_BLOCK, &Block, nullptr);
+}
+
+// ---- Processors --------------------------------------------------------------
+
+unsigned UsableProcessors() {
+#ifdef __linux__
+  cpu_set_t Set;
+  CPU_ZERO(&Set);
+  if (::sched_getaffinity(0, sizeof Set, &Set) == 0 && CPU_COUNT(&Set) > 0)
+    return static_cast<unsigned>(CPU_COUNT(&Set));
+#endif
+  const unsigned Count = std::thread::hardware_concurrency();
+  return Count > 0 ? Count : 1;
 }
 
 // ---- Console keyboard, sleep, alert ----------------------------------------

@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -382,6 +384,17 @@ int PendingTerminationSignal() {
 
 void EndBySignal(int Signal) {
   ExitProcess(static_cast<UINT>(128 + Signal));
+}
+
+void LeaveTerminationSignalsToOtherThreads() {}
+
+// ---- Processors --------------------------------------------------------------
+
+unsigned UsableProcessors() {
+  DWORD_PTR Process = 0, System = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &Process, &System) && Process != 0)
+    return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(Process)));
+  return 1;
 }
 
 // ---- Console keyboard, sleep, alert ----------------------------------------
