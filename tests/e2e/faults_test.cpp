@@ -10,10 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -247,6 +249,72 @@ TEST_F(FaultRun, InputGrowingWhileReadEndsWithWholeLines) {
     else
       ASSERT_EQ(Line, "grown");
   }
+}
+
+// ---- Faults in the middle of a file large enough for several cores --------
+
+class LargeFileFaultRun : public FaultRun {
+protected:
+  void SetUp() override {
+    FaultRun::SetUp();
+    for (int I = 0; Big.size() < (9u << 20); ++I)
+      Big += "line " + std::to_string(I) + " of a file fed on every core\n";
+    WriteFile(Dir / "big.txt", Big);
+  }
+  std::string Big;
+};
+
+TEST_F(LargeFileFaultRun, FullDiskStopsTheRunWithTheInputFileNamed) {
+  struct Case {
+    std::vector<std::string> Args;
+    std::string Stdout;
+  };
+  const Case Cases[] = {
+      {{"big.txt", "-o", "/dev/full", "-t"}, ""},
+      {{"big.txt", "-r", "in.txt"}, "/dev/full"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Args[1]);
+    Options.StdoutPath = C.Stdout;
+    TRunResult R = RunProgram(C.Args, Options);
+    EXPECT_EQ(R.ExitCode, 71);
+    EXPECT_NE(R.Err.find(FileError("big.txt", "Disk Full")), std::string::npos) << R.Err;
+  }
+}
+
+// The reader goes away after the first megabyte: the run ends by SIGPIPE, as
+// any other writer into a closed pipe, and what did arrive is the output's
+// beginning, in order.
+TEST_F(LargeFileFaultRun, ClosedPipeEndsTheRunAfterOrderedOutput) {
+  const fs::path Fifo = Dir / "pipe";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+  std::string Received;
+  std::atomic<bool> ReaderDone{false};
+  std::thread Reader([&] {
+    int Fd = ::open(Fifo.c_str(), O_RDONLY);
+    char Buffer[65536];
+    while (Fd >= 0 && Received.size() < (1u << 20)) {
+      ssize_t Got = ::read(Fd, Buffer, sizeof Buffer);
+      if (Got <= 0)
+        break;
+      Received.append(Buffer, static_cast<std::size_t>(Got));
+    }
+    if (Fd >= 0)
+      ::close(Fd);
+    ReaderDone = true;
+  });
+  Options.StdoutPath = Fifo.string();
+  TRunResult R = RunProgram({"big.txt"}, Options);
+  // Should the program not have opened the pipe, release the reader.
+  while (!ReaderDone) {
+    if (int Unblock = ::open(Fifo.c_str(), O_WRONLY | O_NONBLOCK); Unblock >= 0)
+      ::close(Unblock);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  Reader.join();
+  EXPECT_EQ(R.Signal, SIGPIPE) << R.ExitCode << R.Err;
+  ASSERT_GE(Received.size(), 1u << 20);
+  EXPECT_EQ(Received, Crlf(Big).substr(0, Received.size()));
 }
 
 }  // namespace
