@@ -4,13 +4,15 @@
 # prints the median wall time of each side, their ratio and the peak memory.
 # ripgrep's rows appear when rg is installed. The "accented" rows run the same
 # job on a log where one line in four holds letters beyond ASCII, against the
-# ASCII log, in a UTF-8 locale.
+# ASCII log, in a UTF-8 locale. The "one core" rows run the same job on every
+# core against the same build held to one (taskset -c 0).
 #
 #   bash bench/compare.sh [runs, default 5] [log size in MB, default 400]
 #
 # VELLARY=path picks the program (default build/app/vellary); VELLARY_BEFORE=
 # path adds that build's median for each job and the ratio of the two, so a
-# change is measured before and after in one run. Needs a release build (the
+# change is measured before and after in one run; VELLARY_ONE_CORE=1 holds
+# every vellary run of the other rows to one core. Needs a release build (the
 # README's build command); the logs and all outputs go to bench-data/ on disk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +25,7 @@ DATA=bench-data
 mkdir -p "$DATA"
 
 [ -x "$BIN" ] || { echo "no program at $BIN: build it first (see README)" >&2; exit 1; }
+ONE="taskset -c 0"
 if [ ! -f "$DATA/gen_log" ] || [ bench/gen_log.cpp -nt "$DATA/gen_log" ]; then
   g++ -O2 -std=c++20 -o "$DATA/gen_log" bench/gen_log.cpp
 fi
@@ -34,6 +37,7 @@ OUT="$DATA/out"
 
 # The sample replacement file and the same nine pairs as a sed script.
 (cd "$DATA" && "../$BIN" --ms sample.txt >/dev/null)
+[ -z "${VELLARY_ONE_CORE:-}" ] || { BIN="$ONE $BIN"; [ -z "$BEFORE" ] || BEFORE="$ONE $BEFORE"; }
 cat > "$DATA/pairs.sed" <<'SED'
 s/Old/New!/gI
 s/Delete//gI
@@ -91,9 +95,13 @@ job find-accented "find two, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -f 'e
   "LC_ALL=C.UTF-8 $BIN $LOG -f 'error;warn' > $OUT.t"
 job replace-accented "nine pairs, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -r $DATA/sample.txt > $OUT.v" \
   "LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
+job replace-1 "nine pairs, all cores vs one" "${MINE[replace]}" "$ONE ${MINE[replace]}"
+job typical-1 "typical run, all cores vs one" "${MINE[typical]}" "$ONE ${MINE[typical]}"
 if command -v rg >/dev/null; then
   job find-rg "find two texts vs rg -iF" "${MINE[find]}" "rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
   job skip-rg "skip lines vs rg -iv" "${MINE[skip]}" "rg -iv --no-mmap debug $LOG > $OUT.t"
+  job find-rg-mmap "find two texts vs rg -iF, mmap" "${MINE[find]}" "rg -iF -e error -e warn $LOG > $OUT.t"
+  job skip-rg-mmap "skip lines vs rg -iv, mmap" "${MINE[skip]}" "rg -iv debug $LOG > $OUT.t"
 fi
 
 for job in "${JOBS[@]}"; do

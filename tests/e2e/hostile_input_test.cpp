@@ -15,16 +15,23 @@
 #include <vector>
 
 // The tests are built like the program: under AddressSanitizer its allocator
-// and quarantine, not the program, set the peak memory.
+// and quarantine, under ThreadSanitizer its shadow memory, not the program,
+// set the peak memory.
 #if defined(__SANITIZE_ADDRESS__)
 #define VELLARY_UNDER_ASAN 1
+#elif defined(__SANITIZE_THREAD__)
+#define VELLARY_UNDER_TSAN 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define VELLARY_UNDER_ASAN 1
+#elif __has_feature(thread_sanitizer)
+#define VELLARY_UNDER_TSAN 1
 #endif
 #endif
-#ifdef VELLARY_UNDER_ASAN
+#if defined(VELLARY_UNDER_ASAN)
 constexpr long MemoryFactor = 2;
+#elif defined(VELLARY_UNDER_TSAN)
+constexpr long MemoryFactor = 4;
 #else
 constexpr long MemoryFactor = 1;
 #endif
