@@ -6,11 +6,13 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cassert>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
@@ -20,14 +22,59 @@
 namespace vellary::app {
 namespace {
 
-// A block's records as an output that converts nothing receives them.
+// A block's records as an output that converts nothing receives them. Not
+// a std::string: appending twice per record costs more than the record.
 class TBlockSink final : public engine::TLineSink {
 public:
   bool PutLine(std::string_view Record) override {
-    Bytes.append(Record).append("\r\n", 2);
+    char* To = Room(Record.size() + 2);
+    if (!Record.empty())
+      std::memcpy(To, Record.data(), Record.size());
+    To[Record.size()] = '\r';
+    To[Record.size() + 1] = '\n';
+    Used += Record.size() + 2;
     return true;
   }
-  std::string Bytes;
+  // LF lines copied as CR LF records in one pass, as the output would.
+  bool PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) override {
+    Records = Empty = 0;
+    const char* P = Lines.data();
+    const char* End = P + Lines.size();
+    while (P < End) {
+      const auto* Lf = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(End - P)));
+      const auto Length = static_cast<std::size_t>((Lf != nullptr ? Lf : End) - P);
+      ++Records;
+      Empty += Length == 0 ? 1 : 0;
+      (void)PutLine(std::string_view(P, Length));
+      P += Length + (Lf != nullptr ? 1 : 0);
+    }
+    return true;
+  }
+  std::string_view Bytes() const { return {Buffer.get(), Used}; }
+  // Empties the sink; a buffer that grew far beyond Modest bytes (a block
+  // of long lines) is given back rather than kept for the rest of the run.
+  void Clear(std::size_t Modest) {
+    Used = 0;
+    if (Capacity > Modest) {
+      Buffer.reset();
+      Capacity = 0;
+    }
+  }
+
+private:
+  char* Room(std::size_t N) {
+    if (Capacity - Used < N) {
+      const std::size_t Larger = std::max(2 * Capacity, Used + N);
+      auto Grown = std::make_unique_for_overwrite<char[]>(Larger);
+      if (Used != 0)
+        std::memcpy(Grown.get(), Buffer.get(), Used);
+      Buffer = std::move(Grown);
+      Capacity = Larger;
+    }
+    return Buffer.get() + Used;
+  }
+  std::unique_ptr<char[]> Buffer;
+  std::size_t Used = 0, Capacity = 0;
 };
 
 struct TSlot {
@@ -53,7 +100,6 @@ struct TBlockRing {
 };
 
 void ProcessSlot(engine::TLinePipeline& Pipeline, TSlot& Slot) {
-  Slot.Out.Bytes.clear();
   const std::int64_t Before = Pipeline.DisplayedLines();
   (void)Pipeline.ProcessBlock(Slot.In, Slot.Out);  // a memory sink never stops it
   Slot.Displayed = Pipeline.DisplayedLines() - Before;
@@ -117,8 +163,7 @@ void TWorkers::Work(TBlockRing& Ring, const engine::TPipelineSettings& Settings)
   }
 }
 
-// A buffer that grew far beyond a block's size (a block of long lines) is
-// given back rather than kept for the rest of the run.
+// As TBlockSink::Clear.
 void ClearBuffer(std::string& Bytes, std::size_t Modest) {
   if (Bytes.capacity() > Modest)
     std::string().swap(Bytes);
@@ -243,10 +288,10 @@ int TFeeder::WriteNext() {
       std::rethrow_exception(Ring.Failure);
     Slot.Done = false;
   }
-  const int Error = Output.WriteText(Slot.Out.Bytes);
+  const int Error = Output.WriteText(Slot.Out.Bytes());
   ++Written;
   Displayed += Slot.Displayed;
-  ClearBuffer(Slot.Out.Bytes, Modest);
+  Slot.Out.Clear(Modest);
   if (Error != 0)
     return Error;
   return platform::PendingTerminationSignal() != 0 ? platform::feInterrupted : 0;
@@ -292,6 +337,7 @@ bool WorthFeedingInParallel(const std::string& Name, const TTextInput& Input,
 
 int FeedInParallel(TTextInput& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
                    const engine::TPipelineSettings& Settings, const TParallelTuning& Tuning) {
+  assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
   const unsigned Count = FeedWorkerCount(Tuning);
   // Two blocks per worker: one being processed while the next waits, so a
   // worker never idles while the writer catches up.
