@@ -131,7 +131,6 @@ public:
   }
   TWorkers(const TWorkers&) = delete;
   TWorkers& operator=(const TWorkers&) = delete;
-  bool None() const { return Threads.empty(); }
 
 private:
   static void Work(TBlockRing& Ring, const engine::TPipelineSettings& Settings);
@@ -176,9 +175,9 @@ class TFeeder {
 public:
   TFeeder(TTextInput& In, core::TTextOutput& Out, engine::TLinePipeline& Own,
           const engine::TPipelineSettings& PipelineSettings, const TParallelTuning& Tune,
-          TBlockRing& BlockRing, const TWorkers& Crew)
+          TBlockRing& BlockRing)
       : Input(In), Output(Out), Pipeline(Own), Settings(PipelineSettings), Tuning(Tune),
-        Ring(BlockRing), Workers(Crew), Modest(4 * (Tune.BlockSize + Tune.LongStretch)) {}
+        Ring(BlockRing), Modest(4 * (Tune.BlockSize + Tune.LongStretch)) {}
   int Run();
 
 private:
@@ -195,9 +194,8 @@ private:
   const engine::TPipelineSettings& Settings;
   const TParallelTuning& Tuning;
   TBlockRing& Ring;
-  const TWorkers& Workers;
   const std::size_t Modest;
-  std::optional<engine::TLinePipeline> Local;  // when no worker could be started
+  std::optional<engine::TLinePipeline> Local;  // for the blocks this thread takes
   TSlot* Filling = nullptr;  // the slot being filled, not yet handed over
   std::uint64_t Written = 0;
   std::int64_t Displayed = 0;  // by the workers, in the blocks written
@@ -261,29 +259,34 @@ int TFeeder::NextSlot() {
 }
 
 void TFeeder::Hand() {
-  TSlot& Slot = *Filling;
   Filling = nullptr;
-  if (Workers.None()) {
-    if (!Local)
-      Local.emplace(Settings);
-    ProcessSlot(*Local, Slot);
-  }
   {
     std::lock_guard Guard(Ring.Lock);
-    if (Workers.None())
-      Slot.Done = true;
     ++Ring.Handed;
   }
   Ring.WorkReady.notify_one();
 }
 
-// Writes the next block in input order once it is done; a termination
-// signal that has arrived stops the feed behind it.
+// Writes the next block in input order once it is done, processing blocks
+// no worker has taken meanwhile rather than waiting; a termination signal
+// that has arrived stops the feed behind it.
 int TFeeder::WriteNext() {
   TSlot& Slot = Ring.Slots[Written % Ring.Slots.size()];
   {
     std::unique_lock Guard(Ring.Lock);
-    Ring.BlockDone.wait(Guard, [&] { return Slot.Done || Ring.Failure; });
+    while (!Slot.Done && !Ring.Failure) {
+      if (Ring.Taken == Ring.Handed) {
+        Ring.BlockDone.wait(Guard);
+        continue;
+      }
+      TSlot& Untaken = Ring.Slots[Ring.Taken++ % Ring.Slots.size()];
+      Guard.unlock();
+      if (!Local)
+        Local.emplace(Settings);
+      ProcessSlot(*Local, Untaken);
+      Guard.lock();
+      Untaken.Done = true;
+    }
     if (Ring.Failure)
       std::rethrow_exception(Ring.Failure);
     Slot.Done = false;
@@ -338,12 +341,14 @@ bool WorthFeedingInParallel(const std::string& Name, const TTextInput& Input,
 int FeedInParallel(TTextInput& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
                    const engine::TPipelineSettings& Settings, const TParallelTuning& Tuning) {
   assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
-  const unsigned Count = FeedWorkerCount(Tuning);
-  // Two blocks per worker: one being processed while the next waits, so a
-  // worker never idles while the writer catches up.
-  TBlockRing Ring(2 * std::max(Count, 1u));
-  TWorkers Workers(Ring, Settings, Count);  // joined before Ring goes
-  TFeeder Feeder(Input, Output, Pipeline, Settings, Tuning, Ring, Workers);
+  // The writer processes blocks too while it waits: one helper thread fewer
+  // than the threads asked for keeps every processor busy, none oversubscribed.
+  const unsigned Helpers = FeedWorkerCount(Tuning) - 1;
+  // Two blocks per processing thread: one being processed while the next
+  // waits, so none idles while the writer catches up.
+  TBlockRing Ring(2 * (Helpers + 1));
+  TWorkers Workers(Ring, Settings, Helpers);  // joined before Ring goes
+  TFeeder Feeder(Input, Output, Pipeline, Settings, Tuning, Ring);
   return Feeder.Run();
 }
 

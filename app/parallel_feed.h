@@ -14,8 +14,9 @@
 
 namespace vellary::app {
 
-// Workers at most, whatever the machine: beyond this the one writer and the
-// disk set the pace, and every worker adds blocks in flight.
+// Threads processing blocks at most, the writing thread included, whatever
+// the machine: beyond this the one writer and the disk set the pace, and
+// every thread adds blocks in flight.
 inline constexpr unsigned MaxFeedWorkers = 8;
 
 struct TParallelTuning {
@@ -29,26 +30,28 @@ struct TParallelTuning {
   // Smaller files keep the single-threaded path: the threads would cost more
   // than they save.
   std::uintmax_t MinFileSize = 8u << 20;
-  // 0: one per usable processor, at most MaxFeedWorkers.
+  // Threads processing blocks, the writing thread included (it processes
+  // blocks while it would otherwise wait); 0: one per usable processor, at
+  // most MaxFeedWorkers.
   unsigned Workers = 0;
 };
 
-// How many workers Tuning asks for on this machine.
+// How many threads Tuning asks for on this machine.
 unsigned FeedWorkerCount(const TParallelTuning& Tuning);
 
 // Whether the open input Name is better fed in parallel into Output: a
 // regular file of at least MinFileSize bytes, an output that buffers and
 // passes the bytes unchanged (a console written record by record, or one
 // whose text is converted record by record, keeps the single path), and two
-// workers or more.
+// threads or more.
 bool WorthFeedingInParallel(const std::string& Name, const TTextInput& Input,
                             const core::TTextOutput& Output, const TParallelTuning& Tuning = {});
 
 // Reads Input to its end and writes the records of all its lines to Output
-// in input order, as Pipeline's ProcessBlock would. Every worker builds its
+// in input order, as Pipeline's ProcessBlock would. Every thread builds its
 // own pipeline from Settings (the settings Pipeline was built from);
 // Pipeline itself processes the stretches too long for a worker and is
-// given the count of the lines the workers displayed, so that its
+// given the count of the lines the others displayed, so that its
 // FinishOutput tallies the whole input. Returns 0; the error code of the
 // first failed read (after every line before it has been written) or write;
 // or platform::feInterrupted when a termination signal arrived (every block
