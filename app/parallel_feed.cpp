@@ -198,7 +198,7 @@ private:
   std::optional<engine::TLinePipeline> Local;  // for the blocks this thread takes
   TSlot* Filling = nullptr;  // the slot being filled, not yet handed over
   std::uint64_t Written = 0;
-  std::int64_t Displayed = 0;  // by the workers, in the blocks written
+  std::int64_t Displayed = 0;  // by the blocks written, whoever processed them
 };
 
 int TFeeder::Run() {
