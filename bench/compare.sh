@@ -91,6 +91,12 @@ job find-accented "find two, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -f 'e
   "LC_ALL=C.UTF-8 $BIN $LOG -f 'error;warn' > $OUT.t"
 job replace-accented "nine pairs, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG -r $DATA/sample.txt > $OUT.v" \
   "LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
+# Loading a replacement file of a million pairs must stay linear (under 2 s).
+PAIRS1M="$DATA/pairs-1m.txt"
+[ -f "$PAIRS1M" ] || awk 'BEGIN { for (i = 0; i < 1000000; i++) printf "word%07d;W%d\n", i, i }' > "$PAIRS1M"
+echo "one line with word0000042 in it" > "$DATA/one-line.txt"
+job load-pairs "load 1M pairs vs nine pairs" "$BIN $DATA/one-line.txt -r $PAIRS1M > $OUT.v" \
+  "$BIN $DATA/one-line.txt -r $DATA/sample.txt > $OUT.t"
 if command -v rg >/dev/null; then
   job find-rg "find two texts vs rg -iF" "${MINE[find]}" "rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
   job skip-rg "skip lines vs rg -iv" "${MINE[skip]}" "rg -iv --no-mmap debug $LOG > $OUT.t"
