@@ -38,8 +38,6 @@ struct TCompletedOption {
 
 }  // namespace
 
-// The row's names as typed: one letter after "-", longer names after "--",
-// in lower case.
 static std::string Lower(std::string_view Text) {
   std::string Lowered;
   for (const char C : Text)
@@ -47,6 +45,8 @@ static std::string Lower(std::string_view Text) {
   return Lowered;
 }
 
+// The row's names as typed: one letter after "-", longer names after "--",
+// in lower case.
 static std::vector<std::string> TypedNames(std::string_view Names) {
   std::vector<std::string> Typed;
   while (!Names.empty()) {
