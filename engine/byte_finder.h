@@ -46,6 +46,11 @@ public:
   // that begin and end on character boundaries.
   std::size_t FindFolded(std::string_view Folded, std::size_t From = 0) const;
 
+  // True when an occurrence in a folded text counts only where it begins
+  // and ends on character boundaries (the needle holds bytes that stand
+  // alone).
+  bool ChecksBoundaries() const { return CheckBoundaries; }
+
   // Whether the needle occurs at Pos in Hay (it must fit there).
   bool MatchesAt(std::string_view Hay, std::size_t Pos) const {
     return Hay.size() - Pos >= Needle.size() && MatchesAt(Hay.data() + Pos);

@@ -115,6 +115,17 @@ TPreparedSearchList::TPreparedSearchList(std::string_view List, std::string_view
     Items.push_back(std::move(Prepared));
     return false;
   });
+  if (Items.size() < ManyItems)
+    return;
+  std::vector<std::string_view> Texts;
+  for (std::size_t I = 0; I < Items.size(); ++I) {
+    const bool Alone = Items[I].Needle.ChecksBoundaries();
+    Texts.push_back(Alone ? std::string_view() : std::string_view(Items[I].Needle.Folded()));
+    if (Alone)
+      Loose.push_back(I);
+  }
+  Many = TMultiFinder(Texts, Items.front().Needle.FoldTable());
+  OnePass = true;
 }
 
 // Whether the item occurs in marker + Line + marker. Occurrences wholly inside
@@ -145,6 +156,8 @@ bool TPreparedSearchList::MatchesItem(const TItem& Item, std::string_view Line) 
 
 bool TPreparedSearchList::Matches(std::string_view Line) const {
   assert(NoFold && "a list that may need the folded line is tested through TFoldedLine");
+  if (OnePass)
+    return Many.Contains(Line, /*Wrapped=*/true);  // no item is loose: each is exact on any line
   for (const TItem& Item : Items)
     if (MatchesItem(Item, Line))
       return true;
@@ -163,8 +176,15 @@ std::vector<const TByteFinder*> TPreparedSearchList::Finders() const {
 }
 
 // An item whose byte search is not exact on this line is searched in the
-// folded line, where the markers stand at the edges already.
+// folded line, where the markers stand at the edges already. So are all the
+// items searched in one pass then: on the folded line, an item whose byte
+// search is exact finds what it finds on the line itself.
 bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
+  if (OnePass) {
+    const bool Raw = NoFold || Line.ByteSearchable();
+    return (Raw ? Many.Contains(Line.Text(), /*Wrapped=*/true) : Many.Contains(Line.Wrapped(), false)) ||
+           MatchesLoose(Line);
+  }
   for (const TItem& Item : Items) {
     if (Item.Needle.AnyLine() || Line.ByteSearchable()) {
       if (MatchesItem(Item, Line.Text()))
@@ -173,6 +193,13 @@ bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
       return true;
     }
   }
+  return false;
+}
+
+bool TPreparedSearchList::MatchesLoose(TFoldedLine& Line) const {
+  for (std::size_t I : Loose)
+    if (Items[I].Needle.FindFolded(Line.Wrapped()) != std::string_view::npos)
+      return true;
   return false;
 }
 
