@@ -115,6 +115,16 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
       Cand[1] = P.First[1];
     }
   }
+  if (Needle.size() <= LongNeedle)
+    return;
+  Border.assign(Needle.size(), 0);
+  for (std::size_t I = 1, K = 0; I < Needle.size(); ++I) {
+    while (K > 0 && Needle[I] != Needle[K])
+      K = Border[K - 1];
+    if (Needle[I] == Needle[K])
+      ++K;
+    Border[I] = static_cast<std::uint32_t>(K);
+  }
 }
 
 bool TByteFinder::MatchesAt(const char* Start) const {
@@ -142,11 +152,20 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
   const char* First = Base + From + Offset;
   const char* Stop = Base + (Hay.size() - M) + Offset + 1;
   auto PositionOf = [&](const char* P) { return static_cast<std::size_t>(P - Offset - Base); };
+  // Each failed candidate counts as the whole needle compared.
+  std::size_t Work = 0;
+  auto GiveUp = [&](const char* P) {
+    Work += M;
+    return Overworked(Work, static_cast<std::size_t>(P - First));
+  };
 
   if (CandCount == 1) {
-    for (const char* P = ScanFor(First, Stop, Cand[0]); P; P = ScanFor(P + 1, Stop, Cand[0]))
+    for (const char* P = ScanFor(First, Stop, Cand[0]); P; P = ScanFor(P + 1, Stop, Cand[0])) {
       if (MatchesAt(P - Offset))
         return PositionOf(P);
+      if (GiveUp(P))
+        return FindLinear(Hay, PositionOf(P) + 1);
+    }
     return std::string_view::npos;
   }
   if (CandCount == 2) {
@@ -163,6 +182,8 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
         const char* P = TakeA ? A : B;
         if (MatchesAt(P - Offset))
           return PositionOf(P);
+        if (GiveUp(P))
+          return FindLinear(Hay, PositionOf(P) + 1);
         if (TakeA)
           A = ScanFor(P + 1, End, Cand[0]);
         else
@@ -174,9 +195,30 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
   }
   // Unusual tables that fold three or more bytes together.
   const auto Target = static_cast<unsigned char>(Needle[Offset]);
-  for (const char* P = First; P < Stop; ++P)
-    if (Table[static_cast<unsigned char>(*P)] == Target && MatchesAt(P - Offset))
+  for (const char* P = First; P < Stop; ++P) {
+    if (Table[static_cast<unsigned char>(*P)] != Target)
+      continue;
+    if (MatchesAt(P - Offset))
       return PositionOf(P);
+    if (GiveUp(P))
+      return FindLinear(Hay, PositionOf(P) + 1);
+  }
+  return std::string_view::npos;
+}
+
+// Only for a long needle (it has Border).
+std::size_t TByteFinder::FindLinear(std::string_view Hay, std::size_t From) const {
+  const std::size_t M = Needle.size();
+  std::size_t J = 0;  // needle bytes matched so far
+  for (std::size_t I = From; I < Hay.size(); ++I) {
+    const char C = static_cast<char>(Table[static_cast<unsigned char>(Hay[I])]);
+    while (J > 0 && C != Needle[J])
+      J = Border[J - 1];
+    if (C == Needle[J])
+      ++J;
+    if (J == M)
+      return I + 1 - M;
+  }
   return std::string_view::npos;
 }
 

@@ -5,8 +5,10 @@
 #include "engine/case_fold.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vellary::engine {
 
@@ -17,7 +19,9 @@ unsigned TypicalByteWeight(unsigned char B);
 // A needle prepared once: folded, and with the byte to scan for chosen. The
 // scan looks for the needle byte that is likely rarest in text (through
 // memchr for each of the at most two bytes that fold to it) and verifies the
-// whole needle around each candidate.
+// whole needle around each candidate. A long needle whose candidates keep
+// failing late (a repetitive text) goes on with a scan that never looks at
+// a byte of the text twice, so the time stays linear in the text.
 class TByteFinder {
 public:
   TByteFinder() = default;
@@ -34,9 +38,14 @@ public:
   // The byte that B compares as (B itself when case-sensitive).
   unsigned char Fold(unsigned char B) const { return Table[B]; }
 
+  // Needles longer than this get the linear scan; shorter ones cost at most
+  // this many comparisons per candidate.
+  static constexpr std::size_t LongNeedle = 16;
+
   // Position of the first occurrence in Hay starting at or after From, or
   // npos. An empty needle is never found.
   std::size_t Find(std::string_view Hay, std::size_t From = 0) const;
+
 
   // True when Find on a line as it is gives the per-character answer for
   // every line (see TCaseFold::ByteSearchableNeedle); otherwise lines that
@@ -58,6 +67,13 @@ public:
 
 private:
   bool MatchesAt(const char* Start) const;
+  // Find by the linear scan alone; for a long needle.
+  std::size_t FindLinear(std::string_view Hay, std::size_t From) const;
+  // Whether Work compared bytes are too many for a scan that has reached
+  // Scanned bytes past its start: time to go on linearly.
+  bool Overworked(std::size_t Work, std::size_t Scanned) const {
+    return Work > 4 * Scanned + 8 * Needle.size() && !Border.empty();
+  }
 
   std::string Needle;
   TUpperTable Table{};        // identity when case-sensitive
@@ -67,6 +83,9 @@ private:
   std::size_t Offset = 0;     // index of the needle byte scanned for
   unsigned char Cand[2] = {}; // the bytes that fold to Needle[Offset] ...
   int CandCount = 0;          // ... when there are at most two of them
+  // For a long needle: Border[J] is the length of the longest proper prefix
+  // of Needle[0..J] that is also its suffix.
+  std::vector<std::uint32_t> Border;
 };
 
 }  // namespace vellary::engine

@@ -37,13 +37,25 @@ std::string RandomText(std::mt19937& Gen, std::size_t MinPieces, std::size_t Max
   return Text;
 }
 
+std::string Repeated(std::string_view Unit, std::size_t Times) {
+  std::string Text;
+  while (Times-- > 0)
+    Text += Unit;
+  return Text;
+}
+
 // Texts that overlap: new ones, pieces cut out of earlier ones (possibly
-// inside a character), and earlier ones grown at either end.
+// inside a character), earlier ones grown at either end, and long ones that
+// nearly match the repetitive lines.
 std::vector<std::string> RandomTexts(std::mt19937& Gen, std::size_t Count) {
   std::vector<std::string> Texts;
   while (Texts.size() < Count) {
     std::string Text;
-    if (Texts.empty() || Gen() % 3 == 0) {
+    if (Gen() % 8 == 0) {
+      const std::string_view Unit = Gen() % 2 ? "Ab" : "\xC3\x89" "a";
+      Text = Repeated(Unit, 9 + Gen() % 30) + std::string(Unit.substr(0, Unit.size() - 1)) +
+             RandomText(Gen, 1, 1);
+    } else if (Texts.empty() || Gen() % 3 == 0) {
       Text = RandomText(Gen, 1, 4);
     } else {
       const std::string& Old = Texts[Gen() % Texts.size()];
@@ -65,11 +77,8 @@ std::vector<std::string> RandomLines(std::mt19937& Gen, const std::vector<std::s
       Line += Texts[Gen() % Texts.size()] + RandomText(Gen, 0, 2);
     Lines.push_back(Line.empty() ? "x" : Line);
   }
-  std::string Repeated;
   const std::string_view Unit = Gen() % 2 ? "ab" : "\xC3\xA9" "a";
-  for (std::size_t N = 200 + Gen() % 600; N > 0; --N)
-    Repeated += Unit;
-  Lines.push_back(Repeated + Texts[Gen() % Texts.size()]);
+  Lines.push_back(Repeated(Unit, 200 + Gen() % 600) + Texts[Gen() % Texts.size()]);
   return Lines;
 }
 
