@@ -63,9 +63,25 @@ static bool AllCharacters(std::string_view Text) {
   return true;
 }
 
-TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold) {
+static constexpr TUpperTable IdentityTable = [] {
+  TUpperTable Table{};
   for (unsigned B = 0; B < 256; ++B)
-    Table[B] = CaseSensitive ? static_cast<unsigned char>(B) : Fold.ByteTable()[B];
+    Table[B] = static_cast<unsigned char>(B);
+  return Table;
+}();
+static constexpr TUpperTable AsciiTable = AsciiUpperTable();
+
+TByteFinder::TByteFinder() : Table(&IdentityTable) {}
+
+TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold)
+    : Table(&IdentityTable) {
+  const bool IsAscii = !CaseSensitive && Fold.ByteTable() == AsciiTable;
+  if (IsAscii) {
+    Table = &AsciiTable;
+  } else if (!CaseSensitive) {
+    OwnTable = std::make_shared<const TUpperTable>(Fold.ByteTable());
+    Table = OwnTable.get();
+  }
   if (CaseSensitive)
     Needle.assign(Text);
   else
@@ -79,13 +95,11 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
 
   // The identity and the ASCII table have preimages in closed form, which
   // keeps a one-off finder cheap; any other table takes one pass over it.
-  static constexpr TUpperTable Ascii = AsciiUpperTable();
-  const bool IsAscii = !CaseSensitive && Table == Ascii;
   std::array<TPreimage, 256> Preimages;
   if (!CaseSensitive && !IsAscii) {
     Preimages = {};
     for (unsigned B = 0; B < 256; ++B)
-      AddPreimage(Preimages[Table[B]], static_cast<unsigned char>(B));
+      AddPreimage(Preimages[(*Table)[B]], static_cast<unsigned char>(B));
   }
   auto PreimageOf = [&](unsigned char Target) {
     if (!CaseSensitive && !IsAscii)
@@ -130,8 +144,9 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
 bool TByteFinder::MatchesAt(const char* Start) const {
   if (Exact)
     return std::memcmp(Start, Needle.data(), Needle.size()) == 0;
+  const TUpperTable& T = *Table;
   for (std::size_t I = 0; I < Needle.size(); ++I)
-    if (Table[static_cast<unsigned char>(Start[I])] != static_cast<unsigned char>(Needle[I]))
+    if (T[static_cast<unsigned char>(Start[I])] != static_cast<unsigned char>(Needle[I]))
       return false;
   return true;
 }
@@ -196,7 +211,7 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
   // Unusual tables that fold three or more bytes together.
   const auto Target = static_cast<unsigned char>(Needle[Offset]);
   for (const char* P = First; P < Stop; ++P) {
-    if (Table[static_cast<unsigned char>(*P)] != Target)
+    if ((*Table)[static_cast<unsigned char>(*P)] != Target)
       continue;
     if (MatchesAt(P - Offset))
       return PositionOf(P);
@@ -209,9 +224,10 @@ std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
 // Only for a long needle (it has Border).
 std::size_t TByteFinder::FindLinear(std::string_view Hay, std::size_t From) const {
   const std::size_t M = Needle.size();
+  const TUpperTable& T = *Table;
   std::size_t J = 0;  // needle bytes matched so far
   for (std::size_t I = From; I < Hay.size(); ++I) {
-    const char C = static_cast<char>(Table[static_cast<unsigned char>(Hay[I])]);
+    const char C = static_cast<char>(T[static_cast<unsigned char>(Hay[I])]);
     while (J > 0 && C != Needle[J])
       J = Border[J - 1];
     if (C == Needle[J])

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +25,7 @@ unsigned TypicalByteWeight(unsigned char B);
 // a byte of the text twice, so the time stays linear in the text.
 class TByteFinder {
 public:
-  TByteFinder() = default;
+  TByteFinder();
   // Text is the needle as written; unless CaseSensitive it is upper-cased
   // by Fold, and text searched later is compared through its byte table.
   TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold);
@@ -34,9 +35,9 @@ public:
   // The needle as compared: upper-cased unless case-sensitive.
   const std::string& Folded() const { return Needle; }
   // The table text is compared through (the identity when case-sensitive).
-  const TUpperTable& FoldTable() const { return Table; }
+  const TUpperTable& FoldTable() const { return *Table; }
   // The byte that B compares as (B itself when case-sensitive).
-  unsigned char Fold(unsigned char B) const { return Table[B]; }
+  unsigned char Fold(unsigned char B) const { return (*Table)[B]; }
 
   // Needles longer than this get the linear scan; shorter ones cost at most
   // this many comparisons per candidate.
@@ -76,7 +77,11 @@ private:
   }
 
   std::string Needle;
-  TUpperTable Table{};        // identity when case-sensitive
+  // Identity when case-sensitive. The identity and the ASCII table are
+  // shared by every finder; any other table is held once per finder and
+  // its copies, which keeps a table of a million pairs small.
+  const TUpperTable* Table = nullptr;
+  std::shared_ptr<const TUpperTable> OwnTable;
   bool ForAnyLine = true;
   bool CheckBoundaries = false;  // holds bytes that stand alone: may match inside a character
   bool Exact = true;          // each needle byte is met only by itself: memcmp suffices

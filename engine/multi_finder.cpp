@@ -10,15 +10,30 @@ namespace vellary::engine {
 
 TMultiFinder::TMultiFinder(std::span<const std::string_view> Texts, const TUpperTable& Fold)
     : Table(Fold) {
-  std::vector<std::uint32_t> Order;
-  for (std::size_t I = 0; I < Texts.size(); ++I)
-    if (!Texts[I].empty())
-      Order.push_back(static_cast<std::uint32_t>(I));
-  if (Order.empty())
+  // Sorted by their first eight bytes as one number, and only where those
+  // tie by the whole text: a million texts sort in a fraction of a second.
+  struct TKeyed {
+    std::uint64_t Key;
+    std::uint32_t Index;
+  };
+  std::vector<TKeyed> Keyed;
+  for (std::size_t I = 0; I < Texts.size(); ++I) {
+    if (Texts[I].empty())
+      continue;
+    std::uint64_t Key = 0;
+    for (std::size_t B = 0; B < 8; ++B)
+      Key = Key << 8 | (B < Texts[I].size() ? static_cast<unsigned char>(Texts[I][B]) : 0u);
+    Keyed.push_back({Key, static_cast<std::uint32_t>(I)});
+  }
+  if (Keyed.empty())
     return;
   // char_traits<char> compares as unsigned bytes, the order of the edges.
-  std::stable_sort(Order.begin(), Order.end(),
-                   [&](std::uint32_t A, std::uint32_t B) { return Texts[A] < Texts[B]; });
+  std::sort(Keyed.begin(), Keyed.end(), [&](const TKeyed& A, const TKeyed& B) {
+    return A.Key != B.Key ? A.Key < B.Key : Texts[A.Index] < Texts[B.Index];
+  });
+  std::vector<std::uint32_t> Order(Keyed.size());
+  for (std::size_t K = 0; K < Keyed.size(); ++K)
+    Order[K] = Keyed[K].Index;
   Build(Texts, Order);
 }
 
@@ -26,8 +41,15 @@ void TMultiFinder::Build(std::span<const std::string_view> Texts,
                          const std::vector<std::uint32_t>& Order) {
   // States in depth-first order: a text adds the states past the prefix it
   // shares with the text before it.
-  std::vector<std::uint32_t> Parent{NoState};
-  std::vector<unsigned char> Byte{0};
+  std::size_t MostStates = 1;
+  for (std::uint32_t I : Order)
+    MostStates += Texts[I].size();
+  std::vector<std::uint32_t> Parent;
+  std::vector<unsigned char> Byte;
+  Parent.reserve(MostStates);
+  Byte.reserve(MostStates);
+  Parent.push_back(NoState);
+  Byte.push_back(0);
   std::vector<std::uint32_t> Path{0};  // the states along the previous text
   std::vector<std::uint32_t> EndOf(Order.size());
   std::string_view Previous;
