@@ -62,7 +62,7 @@ class TPreparedSearchList {
 public:
   // From this many items on, a line is searched for all of them in one pass
   // instead of item by item.
-  static constexpr std::size_t ManyItems = 16;
+  static constexpr std::size_t ManyItems = 8;
 
   TPreparedSearchList() = default;
   TPreparedSearchList(std::string_view List, std::string_view Delimiter, const TMatchOptions& Options);
