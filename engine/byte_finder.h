@@ -56,6 +56,20 @@ public:
   // that begin and end on character boundaries.
   std::size_t FindFolded(std::string_view Folded, std::size_t From = 0) const;
 
+  // In a UTF-8 letter case, for a needle that is not AnyLine: true when one
+  // of its characters has case forms of one length that end in at most two
+  // distinct bytes, so that FindRaw can search a line as it is instead of
+  // its folded form.
+  bool RawSearchable() const { return RawCount > 0; }
+  // The first occurrence at or after From in Line as it is, for a
+  // RawSearchable needle, and its Length there. Candidates are the case
+  // forms of one of the needle's characters, each verified through Fold,
+  // the letter case the needle was folded by. When candidates keep failing
+  // late, GaveUp is set and npos returned: the folded line then answers in
+  // linear time.
+  std::size_t FindRaw(std::string_view Line, std::size_t From, const TCaseFold& Fold,
+                      std::size_t& Length, bool& GaveUp) const;
+
   // True when an occurrence in a folded text counts only where it begins
   // and ends on character boundaries (the needle holds bytes that stand
   // alone).
@@ -68,6 +82,13 @@ public:
 
 private:
   bool MatchesAt(const char* Start) const;
+  // The rare-byte scan of [First, Stop) for Bytes[0 .. Count) (one or
+  // two); OnHit(hit) gives the occurrence's position or npos. GaveUpAt is
+  // the hit where failures grew too many, or null.
+  template <typename TOnHit>
+  std::size_t Scan(const char* First, const char* Stop, const unsigned char* Bytes, int Count,
+                   TOnHit&& OnHit, const char*& GaveUpAt) const;
+  void ChooseRawProbe(const TCaseFold& Fold);
   // Find by the linear scan alone; for a long needle.
   std::size_t FindLinear(std::string_view Hay, std::size_t From) const;
   // Whether Work compared bytes are too many for a scan that has reached
@@ -91,6 +112,12 @@ private:
   // For a long needle: Border[J] is the length of the longest proper prefix
   // of Needle[0..J] that is also its suffix.
   std::vector<std::uint32_t> Border;
+  // For FindRaw: where the probed character starts in the needle, the
+  // length of its case forms and the one or two bytes they end in.
+  std::size_t RawOffset = 0;
+  std::size_t RawLength = 0;
+  unsigned char RawCand[2] = {};
+  int RawCount = 0;
 };
 
 }  // namespace vellary::engine

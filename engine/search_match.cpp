@@ -175,8 +175,9 @@ std::vector<const TByteFinder*> TPreparedSearchList::Finders() const {
   return Out;
 }
 
-// An item whose byte search is not exact on this line is searched in the
-// folded line, where the markers stand at the edges already. So are all the
+// An item whose byte search is not exact on this line is searched for its
+// case forms in the line as it is, or else in the folded line, where the
+// markers stand at the edges already. So are all the
 // items searched in one pass then: on the folded line, an item whose byte
 // search is exact finds what it finds on the line itself.
 bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
@@ -189,9 +190,15 @@ bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
     if (Item.Needle.AnyLine() || Line.ByteSearchable()) {
       if (MatchesItem(Item, Line.Text()))
         return true;
-    } else if (Item.Needle.FindFolded(Line.Wrapped()) != std::string_view::npos) {
-      return true;
+      continue;
     }
+    bool GaveUp = true;
+    std::size_t Length;
+    if (Item.Needle.RawSearchable() && !Item.HasMarker &&
+        Item.Needle.FindRaw(Line.Text(), 0, Line.Fold(), Length, GaveUp) != std::string_view::npos)
+      return true;
+    if (GaveUp && Item.Needle.FindFolded(Line.Wrapped()) != std::string_view::npos)
+      return true;
   }
   return false;
 }
