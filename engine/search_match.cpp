@@ -175,11 +175,11 @@ std::vector<const TByteFinder*> TPreparedSearchList::Finders() const {
   return Out;
 }
 
-// An item whose byte search is not exact on this line is searched for its
-// case forms in the line as it is, or else in the folded line, where the
-// markers stand at the edges already. So are all the
-// items searched in one pass then: on the folded line, an item whose byte
-// search is exact finds what it finds on the line itself.
+// An item whose byte search is not exact on this line is searched for the
+// case forms of its characters in the line as it is where it can be, or
+// else in the folded line, where the markers stand at the edges already.
+// Items searched in one pass all take the folded line then: there an item
+// whose byte search is exact finds what it finds in the line itself.
 bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
   if (OnePass) {
     const bool Raw = NoFold || Line.ByteSearchable();
