@@ -12,11 +12,11 @@
 #include "core/version_info.h"
 #include "platform/platform.h"
 
+#include <vellary_version.h>
+
 namespace vellary::app {
 namespace {
 
-constexpr const char* ShortVersion = "2.4.0";
-constexpr const char* FullVersion = "2.4.0.260";
 constexpr const char* Description = "Display a Text File with Extra Whitespace for Readability";
 
 constexpr const char* MissingParamsMessage = "Missing essential parameters (e.g. %s)";
@@ -77,8 +77,8 @@ void RunMain(TRunContext& Ctx) {
   Core.Console.ConsoleOut = &Core.Console.StdOut;
   S.TallyCount = 0;
 
-  core::FillVersionInfo(Core.VersionInfo, Core.Facts.ExePath, ShortVersion, FullVersion,
-                        Description);
+  core::FillVersionInfo(Core.VersionInfo, Core.Facts.ExePath, version::ShortVersion,
+                        version::FullVersion, Description);
   RegisterOptions(Core, S);
   core::ValidateParamSyntax(Core.Params, Core.Params.CustomSyntaxStats, Core.Params.ParamStatus,
                             Core.Params.RegisteredParamNames, true, -1, -1);

@@ -4,8 +4,12 @@
 # prints the median wall time of each side, their ratio and the peak memory.
 # ripgrep's rows appear when rg is installed. The "accented" rows run the same
 # job on a log where one line in four holds letters beyond ASCII, against the
-# ASCII log, in a UTF-8 locale. The "one core" rows run the same job on every
-# core against the same build held to one (taskset -c 0).
+# ASCII log, in a UTF-8 locale. The "Russian" rows search a 100 MB Russian
+# log in C.UTF-8; the "ids" rows a 100 000-line log with 10 000 eight-digit
+# ids as one -f list or as a table of pairs; the "repetitive" rows a 10 MB
+# line of 'abab...' for a 1001-byte text 'abab...abc', against -s. The "one
+# core" rows run the same job on every core against the same build held to
+# one (taskset -c 0).
 #
 #   bash bench/compare.sh [runs, default 5] [log size in MB, default 400]
 #
@@ -34,6 +38,26 @@ LOG="$DATA/log-$SIZE.txt"
 ALOG="$DATA/log-$SIZE-accented.txt"
 [ -f "$ALOG" ] || "$DATA/gen_log" "$ALOG" "$SIZE" accented
 OUT="$DATA/out"
+RLOG="$DATA/log-100-russian.txt"
+[ -f "$RLOG" ] || "$DATA/gen_log" "$RLOG" 100 russian
+IDLOG="$DATA/ids.log"
+if [ ! -f "$IDLOG" ]; then
+  awk 'BEGIN { srand(21); for (i = 0; i < 10000; i++) printf "%08d\n", 10000000 + int(rand() * 90000000) }' \
+    > "$DATA/ids.txt"
+  awk 'BEGIN { srand(22) } { id[NR] = $0 } END {
+         for (i = 0; i < 100000; i++)
+           printf "2026-12-01 INFO request id=%s served in %d ms\n",
+                  (i % 7 == 0) ? id[i % 10000 + 1] : sprintf("%08d", int(rand() * 100000000)), int(rand() * 1000)
+       }' "$DATA/ids.txt" > "$IDLOG"
+  paste -sd';' "$DATA/ids.txt" > "$DATA/ids.list"
+  awk '{ printf "%s;ID-%d\n", $0, NR }' "$DATA/ids.txt" > "$DATA/ids.pairs"
+  head -1 "$DATA/ids.pairs" > "$DATA/id.pair"
+fi
+REP="$DATA/repetitive.txt"
+if [ ! -f "$REP" ]; then
+  awk 'BEGIN { for (i = 0; i < 5000000; i++) printf "ab"; print "" }' > "$REP"
+  awk 'BEGIN { for (i = 0; i < 500; i++) printf "ab"; print "c" }' > "$DATA/rep.needle"
+fi
 
 # The sample replacement file and the same nine pairs as a sed script.
 (cd "$DATA" && "../$BIN" --ms sample.txt >/dev/null)
@@ -97,7 +121,27 @@ job replace-accented "nine pairs, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG 
   "LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
 job replace-1 "nine pairs, all cores vs one" "${MINE[replace]}" "$ONE ${MINE[replace]}"
 job typical-1 "typical run, all cores vs one" "${MINE[typical]}" "$ONE ${MINE[typical]}"
+# Loading a replacement file of a million pairs must stay linear (under 2 s).
+PAIRS1M="$DATA/pairs-1m.txt"
+[ -f "$PAIRS1M" ] || awk 'BEGIN { for (i = 0; i < 1000000; i++) printf "word%07d;W%d\n", i, i }' > "$PAIRS1M"
+echo "one line with word0000042 in it" > "$DATA/one-line.txt"
+job load-pairs "load 1M pairs vs nine pairs" "$BIN $DATA/one-line.txt -r $PAIRS1M > $OUT.v" \
+  "$BIN $DATA/one-line.txt -r $DATA/sample.txt > $OUT.t"
+IDS="\"\$(cat $DATA/ids.list)\""
+job ids-find "10 000 ids -f vs grep -iF -f" "$BIN $IDLOG -f $IDS > $OUT.v" "grep -iF -f $DATA/ids.txt $IDLOG > $OUT.t"
+job ids-replace "10 000 pairs vs one pair" "$BIN $IDLOG -r $DATA/ids.pairs > $OUT.v" "$BIN $IDLOG -r $DATA/id.pair > $OUT.t"
+NEEDLE="\"\$(cat $DATA/rep.needle)\""
+job rep-find "repetitive -f vs -s" "$BIN $REP -f $NEEDLE > $OUT.v" "$BIN $REP -s -f $NEEDLE > $OUT.t"
+job rep-skip "repetitive --sk vs -s" "$BIN $REP --sk $NEEDLE > $OUT.v" "$BIN $REP -s --sk $NEEDLE > $OUT.t"
+job ru-find "Russian -f two vs grep -iF" "LC_ALL=C.UTF-8 $BIN $RLOG -f 'ошибка;предупреждение' > $OUT.v" \
+  "LC_ALL=C.UTF-8 grep -iF -e ошибка -e предупреждение $RLOG > $OUT.t"
+job ru-skip "Russian --sk vs grep -viF" "LC_ALL=C.UTF-8 $BIN $RLOG --sk отладка > $OUT.v" \
+  "LC_ALL=C.UTF-8 grep -viF отладка $RLOG > $OUT.t"
 if command -v rg >/dev/null; then
+  job ru-find-rg "Russian -f two vs rg -iF" "${MINE[ru-find]}" \
+    "LC_ALL=C.UTF-8 rg -iF --no-mmap -e ошибка -e предупреждение $RLOG > $OUT.t"
+  job ru-skip-rg "Russian --sk vs rg -viF" "${MINE[ru-skip]}" "LC_ALL=C.UTF-8 rg -viF --no-mmap отладка $RLOG > $OUT.t"
+  job ids-find-rg "10 000 ids -f vs rg -iF -f" "${MINE[ids-find]}" "rg -iF --no-mmap -f $DATA/ids.txt $IDLOG > $OUT.t"
   job find-rg "find two texts vs rg -iF" "${MINE[find]}" "rg -iF --no-mmap -e error -e warn $LOG > $OUT.t"
   job skip-rg "skip lines vs rg -iv" "${MINE[skip]}" "rg -iv --no-mmap debug $LOG > $OUT.t"
   job find-rg-mmap "find two texts vs rg -iF, mmap" "${MINE[find]}" "rg -iF -e error -e warn $LOG > $OUT.t"

@@ -2,9 +2,11 @@
 // comparison: timestamped records at DEBUG/INFO/WARN/ERROR, some blank lines,
 // and some lines holding the texts of the sample replacement file. With
 // "accented", one line in four also names a person in French, German, Czech,
-// Russian or Greek, so that searches meet letters beyond ASCII.
+// Russian or Greek, so that searches meet letters beyond ASCII. With
+// "russian", every line is Russian: levels, threads and messages in
+// Cyrillic, one line in sixteen an error.
 //
-//   gen_log <output file> [size in MB, default 400] [accented]
+//   gen_log <output file> [size in MB, default 400] [accented | russian]
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -54,6 +56,29 @@ constexpr const char* People[] = {
     " owner=\"Дмитрий Соколов\"", " owner=\"Σοφία Παπαδοπούλου\"",
 };
 
+// The Russian log: a level, a thread and a message per line.
+constexpr const char* RussianMessages[] = {
+    "Драйвер перезагружен на узле %u",
+    "Запрос %u обработан за %u мс",
+    "Соединение с базой данных восстановлено, попытка %u",
+    "Пользователь %u вошёл в систему",
+    "Кэш очищен, освобождено %u записей",
+    "Задание %u завершено через %u с",
+    "Получен ответ от сервера %u",
+    "Загрузка файла %u прервана, повтор через %u с",
+};
+
+int RussianLine(TRandom& Random, unsigned Seconds, char* Line, std::size_t Size) {
+  const unsigned Roll = Random.Below(16);
+  const char* Level = Roll == 0 ? "ОШИБКА" : Roll < 3 ? "ПРЕДУПРЕЖДЕНИЕ" : Roll < 8 ? "ИНФО" : "ОТЛАДКА";
+  char Message[200];
+  std::snprintf(Message, sizeof Message, RussianMessages[Random.Below(8)], Random.Below(100000),
+                Random.Below(1000));
+  return std::snprintf(Line, Size, "2026-12-%02u %02u:%02u:%02u.%03u %s [поток-%u] %s\n",
+                       1 + Seconds / 86400 % 28, Seconds / 3600 % 24, Seconds / 60 % 60,
+                       Seconds % 60, Random.Below(1000), Level, Random.Below(32), Message);
+}
+
 }  // namespace
 
 int main(int Argc, char** Argv) {
@@ -69,16 +94,19 @@ int main(int Argc, char** Argv) {
     return 1;
   }
   const bool Accented = Argc > 3 && std::string(Argv[3]) == "accented";
+  const bool Russian = Argc > 3 && std::string(Argv[3]) == "russian";
   TRandom Random;
   unsigned long long Written = 0;
   unsigned Seconds = 0;
   char Message[160];
-  char Line[256];
+  char Line[512];
   while (Written < Target) {
     Seconds += Random.Below(3);
     const unsigned Roll = Random.Below(100);
     int Length;
-    if (Roll < 3) {
+    if (Russian) {
+      Length = RussianLine(Random, Seconds, Line, sizeof Line);
+    } else if (Roll < 3) {
       Length = std::snprintf(Line, sizeof Line, "\n");
     } else {
       const char* Format = Roll < 6 ? SampleHits[Random.Below(9)] : Messages[Random.Below(8)];

@@ -6,3 +6,7 @@ string(TIMESTAMP VELLARY_BUILD_DATE "%Y/%m/%d" UTC)
 string(TIMESTAMP VELLARY_BUILD_DATETIME "%Y/%m/%d %H:%M:%S" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/build_stamp.h.in
                ${CMAKE_BINARY_DIR}/generated/build_stamp.h @ONLY)
+
+# The program's short and full version, from the project() call.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/version.h.in
+               ${CMAKE_BINARY_DIR}/generated/vellary_version.h @ONLY)

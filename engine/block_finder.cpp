@@ -91,6 +91,9 @@ TBlockFinder::TBlockFinder(std::span<const TByteFinder* const> Finders) {
       Probe.Want2[L] = Want[1];
     }
     MaxOffset = std::max(MaxOffset, Probe.Second);
+    Longest = std::max(Longest, Needle.size());
+    if (!Probe.Short)
+      LongestVerified = std::max(LongestVerified, Needle.size());
     Probes.push_back(Probe);
   }
   IsUsable = true;
@@ -130,6 +133,21 @@ std::size_t TBlockFinder::FindInTail(std::string_view Hay, std::size_t From,
   return First;
 }
 
+// The first occurrence of any needle by each needle's own finder, window by
+// window, so that a needle found only far on is not searched for to the end
+// each time the caller asks for the next occurrence.
+std::size_t TBlockFinder::FindEach(std::string_view Hay, std::size_t From, std::size_t& Length) const {
+  const std::size_t Window = std::max(std::size_t{1} << 16, 4 * Longest);
+  for (std::size_t W = From; W < Hay.size(); W += Window) {
+    // Every occurrence that starts in the window fits in Part.
+    const std::size_t Limit = std::min(Hay.size(), W + Window + Longest);
+    const std::size_t At = FindInTail(Hay.substr(0, Limit), W, Length);
+    if (At < W + Window || Limit == Hay.size())
+      return At;
+  }
+  return std::string_view::npos;
+}
+
 // The first start position at or after From where some probe fits, scanning
 // while every probe's 16 bytes lie inside Hay; Stop when none fits before
 // that. N is the number of probes, fixed so that the compiler keeps every
@@ -163,6 +181,7 @@ std::size_t TBlockFinder::Find(std::string_view Hay, std::size_t From, std::size
   // Start positions from Stop on are left to the finders themselves.
   const std::size_t Stop = Hay.size() >= MaxOffset + Lanes ? Hay.size() - MaxOffset - Lanes + 1 : 0;
   std::size_t Pos = From;
+  std::size_t Work = 0;  // bytes of long needles verified in vain, as if whole
   while (Pos < Stop) {
     std::uint64_t Bits[2];
     Pos = Scans[Probes.size() - 1](Hay.data(), Pos, Stop, Probes.data(), Bits);
@@ -174,6 +193,9 @@ std::size_t TBlockFinder::Find(std::string_view Hay, std::size_t From, std::size
         const auto Lane = static_cast<std::size_t>(Little ? std::countr_zero(Lane8) : std::countl_zero(Lane8)) / 8;
         if (MatchesAnyAt(Hay, Pos + H * 8 + Lane, Length))
           return Pos + H * 8 + Lane;
+        Work += LongestVerified;
+        if (Work > 4 * (Pos - From) + 8 * LongestVerified && LongestVerified > 0)
+          return FindEach(Hay, Pos, Length);
         Lane8 &= ~(std::uint64_t{0xFF} << ((Little ? Lane : 7 - Lane) * 8));
       }
     }

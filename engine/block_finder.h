@@ -14,7 +14,9 @@ namespace vellary::engine {
 
 // Each needle is probed at two of its bytes (the two likely rarest) for 16
 // start positions at a time; only positions where both fit are verified
-// with the needle's own finder, so the answer is exact.
+// with the needle's own finder, so the answer is exact. When verifying long
+// needles costs too much (a repetitive text), each needle's own finder takes
+// over, which is linear in the text.
 class TBlockFinder {
 public:
   static constexpr std::size_t MaxNeedles = 8;
@@ -52,10 +54,13 @@ private:
   static std::size_t FirstFit(const char* Base, std::size_t From, std::size_t Stop,
                               const TProbe* Probes, std::uint64_t* Bits);
   std::size_t FindInTail(std::string_view Hay, std::size_t From, std::size_t& Length) const;
+  std::size_t FindEach(std::string_view Hay, std::size_t From, std::size_t& Length) const;
   bool MatchesAnyAt(std::string_view Hay, std::size_t Pos, std::size_t& Length) const;
 
   std::vector<TProbe> Probes;
   std::size_t MaxOffset = 0;  // the farthest probed byte of any needle
+  std::size_t Longest = 0;    // the longest needle
+  std::size_t LongestVerified = 0;  // the longest needle not verified in one step
   bool IsUsable = false;
 };
 

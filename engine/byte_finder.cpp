@@ -3,6 +3,7 @@
 
 #include "core/ascii.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -63,9 +64,25 @@ static bool AllCharacters(std::string_view Text) {
   return true;
 }
 
-TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold) {
+static constexpr TUpperTable IdentityTable = [] {
+  TUpperTable Table{};
   for (unsigned B = 0; B < 256; ++B)
-    Table[B] = CaseSensitive ? static_cast<unsigned char>(B) : Fold.ByteTable()[B];
+    Table[B] = static_cast<unsigned char>(B);
+  return Table;
+}();
+static constexpr TUpperTable AsciiTable = AsciiUpperTable();
+
+TByteFinder::TByteFinder() : Table(&IdentityTable) {}
+
+TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold)
+    : Table(&IdentityTable) {
+  const bool IsAscii = !CaseSensitive && Fold.ByteTable() == AsciiTable;
+  if (IsAscii) {
+    Table = &AsciiTable;
+  } else if (!CaseSensitive) {
+    OwnTable = std::make_shared<const TUpperTable>(Fold.ByteTable());
+    Table = OwnTable.get();
+  }
   if (CaseSensitive)
     Needle.assign(Text);
   else
@@ -75,17 +92,17 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
   if (!CaseSensitive && Fold.Utf8()) {
     ForAnyLine = Fold.ByteSearchableNeedle(Needle);
     CheckBoundaries = !AllCharacters(Needle);
+    if (!ForAnyLine && !CheckBoundaries)
+      ChooseRawProbe(Fold);
   }
 
   // The identity and the ASCII table have preimages in closed form, which
   // keeps a one-off finder cheap; any other table takes one pass over it.
-  static constexpr TUpperTable Ascii = AsciiUpperTable();
-  const bool IsAscii = !CaseSensitive && Table == Ascii;
   std::array<TPreimage, 256> Preimages;
   if (!CaseSensitive && !IsAscii) {
     Preimages = {};
     for (unsigned B = 0; B < 256; ++B)
-      AddPreimage(Preimages[Table[B]], static_cast<unsigned char>(B));
+      AddPreimage(Preimages[(*Table)[B]], static_cast<unsigned char>(B));
   }
   auto PreimageOf = [&](unsigned char Target) {
     if (!CaseSensitive && !IsAscii)
@@ -115,13 +132,24 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
       Cand[1] = P.First[1];
     }
   }
+  if (Needle.size() <= LongNeedle)
+    return;
+  Border.assign(Needle.size(), 0);
+  for (std::size_t I = 1, K = 0; I < Needle.size(); ++I) {
+    while (K > 0 && Needle[I] != Needle[K])
+      K = Border[K - 1];
+    if (Needle[I] == Needle[K])
+      ++K;
+    Border[I] = static_cast<std::uint32_t>(K);
+  }
 }
 
 bool TByteFinder::MatchesAt(const char* Start) const {
   if (Exact)
     return std::memcmp(Start, Needle.data(), Needle.size()) == 0;
+  const TUpperTable& T = *Table;
   for (std::size_t I = 0; I < Needle.size(); ++I)
-    if (Table[static_cast<unsigned char>(Start[I])] != static_cast<unsigned char>(Needle[I]))
+    if (T[static_cast<unsigned char>(Start[I])] != static_cast<unsigned char>(Needle[I]))
       return false;
   return true;
 }
@@ -132,51 +160,161 @@ static const char* ScanFor(const char* From, const char* Stop, unsigned char B) 
   return static_cast<const char*>(std::memchr(From, B, static_cast<std::size_t>(Stop - From)));
 }
 
+template <typename TOnHit>
+std::size_t TByteFinder::Scan(const char* First, const char* Stop, const unsigned char* Bytes,
+                              int Count, TOnHit&& OnHit, const char*& GaveUpAt) const {
+  GaveUpAt = nullptr;
+  // Each failed candidate counts as the whole needle compared.
+  std::size_t Work = 0;
+  // Two streams, the nearer hit checked first so that occurrences come out
+  // in order. They work window by window: a stream for a byte that is
+  // absent must not run to the end of a long text on every call.
+  constexpr std::size_t Window = 256;
+  for (const char* W = First; W < Stop;) {
+    const char* End = Count == 1 || static_cast<std::size_t>(Stop - W) <= Window ? Stop : W + Window;
+    const char* A = ScanFor(W, End, Bytes[0]);
+    const char* B = Count == 2 ? ScanFor(W, End, Bytes[1]) : nullptr;
+    while (A || B) {
+      const bool TakeA = A && (!B || A < B);
+      const char* P = TakeA ? A : B;
+      if (const std::size_t Found = OnHit(P); Found != std::string_view::npos)
+        return Found;
+      Work += Needle.size();
+      if (Overworked(Work, static_cast<std::size_t>(P - First))) {
+        GaveUpAt = P;
+        return std::string_view::npos;
+      }
+      if (TakeA)
+        A = ScanFor(P + 1, End, Bytes[0]);
+      else
+        B = ScanFor(P + 1, End, Bytes[1]);
+    }
+    W = End;
+  }
+  return std::string_view::npos;
+}
+
 std::size_t TByteFinder::Find(std::string_view Hay, std::size_t From) const {
   const std::size_t M = Needle.size();
   if (M == 0 || From > Hay.size() || Hay.size() - From < M)
     return std::string_view::npos;
   const char* Base = Hay.data();
-  // Candidates for Needle[Offset] lie in [First, Stop): every start position
-  // from From to the last one at which the needle still fits.
-  const char* First = Base + From + Offset;
-  const char* Stop = Base + (Hay.size() - M) + Offset + 1;
-  auto PositionOf = [&](const char* P) { return static_cast<std::size_t>(P - Offset - Base); };
-
-  if (CandCount == 1) {
-    for (const char* P = ScanFor(First, Stop, Cand[0]); P; P = ScanFor(P + 1, Stop, Cand[0]))
-      if (MatchesAt(P - Offset))
-        return PositionOf(P);
-    return std::string_view::npos;
-  }
-  if (CandCount == 2) {
-    // Two memchr streams, the nearer hit checked first so that occurrences
-    // come out in order. They work window by window: a stream for a byte
-    // that is absent must not run to the end of a long text on every call.
-    constexpr std::size_t Window = 256;
-    for (const char* W = First; W < Stop;) {
-      const char* End = static_cast<std::size_t>(Stop - W) > Window ? W + Window : Stop;
-      const char* A = ScanFor(W, End, Cand[0]);
-      const char* B = ScanFor(W, End, Cand[1]);
-      while (A || B) {
-        const bool TakeA = A && (!B || A < B);
-        const char* P = TakeA ? A : B;
-        if (MatchesAt(P - Offset))
-          return PositionOf(P);
-        if (TakeA)
-          A = ScanFor(P + 1, End, Cand[0]);
-        else
-          B = ScanFor(P + 1, End, Cand[1]);
-      }
-      W = End;
-    }
-    return std::string_view::npos;
+  if (CandCount == 1 || CandCount == 2) {
+    // Candidates for Needle[Offset] lie in [First, Stop): every start
+    // position from From to the last one at which the needle still fits.
+    const char* First = Base + From + Offset;
+    const char* Stop = Base + (Hay.size() - M) + Offset + 1;
+    const char* GaveUpAt;
+    const std::size_t At = Scan(First, Stop, Cand, CandCount, [&](const char* P) {
+      return MatchesAt(P - Offset) ? static_cast<std::size_t>(P - Offset - Base) : std::string_view::npos;
+    }, GaveUpAt);
+    return GaveUpAt ? FindLinear(Hay, static_cast<std::size_t>(GaveUpAt - Offset - Base) + 1) : At;
   }
   // Unusual tables that fold three or more bytes together.
   const auto Target = static_cast<unsigned char>(Needle[Offset]);
-  for (const char* P = First; P < Stop; ++P)
-    if (Table[static_cast<unsigned char>(*P)] == Target && MatchesAt(P - Offset))
-      return PositionOf(P);
+  std::size_t Work = 0;
+  for (std::size_t Pos = From; Pos + M <= Hay.size(); ++Pos) {
+    if ((*Table)[static_cast<unsigned char>(Hay[Pos + Offset])] != Target)
+      continue;
+    if (MatchesAt(Base + Pos))
+      return Pos;
+    Work += M;
+    if (Overworked(Work, Pos - From))
+      return FindLinear(Hay, Pos + 1);
+  }
+  return std::string_view::npos;
+}
+
+// A hit is the last byte of a case form of the probed character: the
+// characters before it are matched backwards, the rest forwards.
+std::size_t TByteFinder::FindRaw(std::string_view Line, std::size_t From, const TCaseFold& Fold,
+                                 std::size_t& Length, bool& GaveUp) const {
+  const auto* Begin = reinterpret_cast<const unsigned char*>(Line.data()) + From;
+  const auto* End = reinterpret_cast<const unsigned char*>(Line.data() + Line.size());
+  const std::string_view Before = std::string_view(Needle).substr(0, RawOffset);
+  const std::string_view Rest = std::string_view(Needle).substr(RawOffset);
+  const char* GaveUpAt;
+  const std::size_t At = Scan(Line.data() + From, Line.data() + Line.size(), RawCand, RawCount,
+                              [&](const char* P) {
+    const auto* Probe = reinterpret_cast<const unsigned char*>(P) + 1 - RawLength;
+    if (Probe < Begin)
+      return std::string_view::npos;
+    const unsigned char* Start = Fold.FoldedSuffixStart(Begin, Probe, Before);
+    const std::size_t Tail = Start ? Fold.FoldedPrefixLength(Probe, End, Rest) : std::string_view::npos;
+    if (Tail == std::string_view::npos)
+      return std::string_view::npos;
+    Length = static_cast<std::size_t>(Probe + Tail - Start);
+    return static_cast<std::size_t>(Start - reinterpret_cast<const unsigned char*>(Line.data()));
+  }, GaveUpAt);
+  GaveUp = GaveUpAt != nullptr;
+  return At;
+}
+
+// Letters common in Russian text (upper case), a poor choice to scan for.
+static bool CommonLetter(char32_t Cp) {
+  constexpr char32_t Common[] = {0x41E, 0x415, 0x410, 0x418, 0x41D, 0x422, 0x421, 0x420, 0x412, 0x41B};
+  return std::find(std::begin(Common), std::end(Common), Cp) != std::end(Common);
+}
+
+// The character to scan for: the one whose case forms end in at most two
+// distinct bytes that are likely rarest. Any character with a case form of
+// another length turns the raw search off.
+void TByteFinder::ChooseRawProbe(const TCaseFold& Fold) {
+  const auto* Begin = reinterpret_cast<const unsigned char*>(Needle.data());
+  const auto* End = Begin + Needle.size();
+  unsigned BestWeight = ~0u;
+  for (const unsigned char* P = Begin; P < End;) {
+    char32_t Cp;
+    const std::size_t Length = DecodeUtf8(P, End, Cp);
+    unsigned char Last[2];
+    std::size_t FormLength = 0;
+    int Count = 0;
+    bool Usable = true;
+    auto Add = [&](char32_t Form) {
+      char Encoded[4];
+      const std::size_t Size = EncodeUtf8(Form, Encoded);
+      Usable = Usable && (FormLength == 0 || Size == FormLength);
+      FormLength = Size;
+      const auto B = static_cast<unsigned char>(Encoded[Size - 1]);
+      if (Count < 2 && std::find(Last, Last + Count, B) == Last + Count)
+        Last[Count++] = B;
+      else if (std::find(Last, Last + Count, B) == Last + Count)
+        Usable = false;
+    };
+    if (Fold.Upper(Cp) == Cp)
+      Add(Cp);
+    for (const TCodePointCase& Form : Fold.OtherCaseForms(Cp))
+      Add(Form.second);
+    if (Count == 0)
+      return;  // nothing folds to it: left to the folded search
+    const unsigned Weight = Length == 1 ? TypicalByteWeight(*P)
+                                        : 30u * static_cast<unsigned>(Count) + (CommonLetter(Cp) ? 60u : 0u);
+    if (Usable && Weight < BestWeight) {
+      BestWeight = Weight;
+      RawOffset = static_cast<std::size_t>(P - Begin);
+      RawLength = FormLength;
+      RawCand[0] = Last[0];
+      RawCand[1] = Last[1];
+      RawCount = Count;
+    }
+    P += Length;
+  }
+}
+
+// Only for a long needle (it has Border).
+std::size_t TByteFinder::FindLinear(std::string_view Hay, std::size_t From) const {
+  const std::size_t M = Needle.size();
+  const TUpperTable& T = *Table;
+  std::size_t J = 0;  // needle bytes matched so far
+  for (std::size_t I = From; I < Hay.size(); ++I) {
+    const char C = static_cast<char>(T[static_cast<unsigned char>(Hay[I])]);
+    while (J > 0 && C != Needle[J])
+      J = Border[J - 1];
+    if (C == Needle[J])
+      ++J;
+    if (J == M)
+      return I + 1 - M;
+  }
   return std::string_view::npos;
 }
 

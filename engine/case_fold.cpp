@@ -58,7 +58,7 @@ static std::size_t EncodedLength(char32_t Cp) {
   return Cp < 0x80 ? 1 : Cp < 0x800 ? 2 : Cp < 0x10000 ? 3 : 4;
 }
 
-static std::size_t EncodeUtf8(char32_t Cp, char* Out) {
+std::size_t EncodeUtf8(char32_t Cp, char* Out) {
   const std::size_t Length = EncodedLength(Cp);
   if (Length == 1) {
     Out[0] = static_cast<char>(Cp);
@@ -114,6 +114,79 @@ TCaseFold::TCaseFold(std::span<const TCodePointCase> Cases) : IsUtf8(true) {
   for (const auto& [From, To] : Cases)
     if (To < 0x80 && From < CodePointLimit && From != To && !(From < 0x80 && PlainByte[From]))
       Crowded[To] = true;
+  for (const auto& [From, To] : Cases)
+    if (From < CodePointLimit && From != To && Upper(From) == To)
+      ByUpper.emplace_back(To, From);
+  std::sort(ByUpper.begin(), ByUpper.end());
+  ByUpper.erase(std::unique(ByUpper.begin(), ByUpper.end()), ByUpper.end());
+}
+
+std::span<const TCodePointCase> TCaseFold::OtherCaseForms(char32_t Folded) const {
+  const auto Range = std::equal_range(ByUpper.begin(), ByUpper.end(), TCodePointCase{Folded, 0},
+                                      [](const TCodePointCase& A, const TCodePointCase& B) {
+                                        return A.first < B.first;
+                                      });
+  return {Range.first, Range.second};
+}
+
+// Whether Cp upper-cased is the bytes of Folded that end at WantEnd (or
+// begin at Want); moves that end (or start) past them.
+static bool UpperIs(char32_t Upper, const unsigned char* Want, const unsigned char* WantEnd, bool AtEnd,
+                    std::size_t& Taken) {
+  char Encoded[4];
+  Taken = EncodeUtf8(Upper, Encoded);
+  if (static_cast<std::size_t>(WantEnd - Want) < Taken)
+    return false;
+  return std::memcmp(Encoded, AtEnd ? WantEnd - Taken : Want, Taken) == 0;
+}
+
+std::size_t TCaseFold::FoldedPrefixLength(const unsigned char* P, const unsigned char* End,
+                                          std::string_view Folded) const {
+  const unsigned char* const Start = P;
+  const auto* Want = reinterpret_cast<const unsigned char*>(Folded.data());
+  const auto* WantEnd = Want + Folded.size();
+  while (Want < WantEnd) {
+    if (P == End)
+      return std::string_view::npos;
+    if (PlainByte[*P]) {
+      if (Bytes[*P++] != *Want++)
+        return std::string_view::npos;
+      continue;
+    }
+    char32_t Cp;
+    const std::size_t Length = DecodeUtf8(P, End, Cp);
+    std::size_t Taken;
+    // A byte that stands alone is no part of a whole character.
+    if (Length == 0 || !UpperIs(Upper(Cp), Want, WantEnd, false, Taken))
+      return std::string_view::npos;
+    P += Length;
+    Want += Taken;
+  }
+  return static_cast<std::size_t>(P - Start);
+}
+
+const unsigned char* TCaseFold::FoldedSuffixStart(const unsigned char* Begin, const unsigned char* P,
+                                                  std::string_view Folded) const {
+  const auto* Want = reinterpret_cast<const unsigned char*>(Folded.data());
+  const auto* WantEnd = Want + Folded.size();
+  while (Want < WantEnd) {
+    // The character that ends at P starts at the nearest byte before it
+    // that is no continuation byte, and must reach exactly to P.
+    const unsigned char* Q = P;
+    do {
+      if (Q == Begin)
+        return nullptr;
+      --Q;
+    } while (IsContinuation(*Q) && P - Q < 4);
+    char32_t Cp;
+    const std::size_t Length = DecodeUtf8(Q, P, Cp);
+    std::size_t Taken;
+    if (Length != static_cast<std::size_t>(P - Q) || !UpperIs(Upper(Cp), Want, WantEnd, true, Taken))
+      return nullptr;
+    P = Q;
+    WantEnd -= Taken;
+  }
+  return P;
 }
 
 char32_t TCaseFold::Upper(char32_t Cp) const {

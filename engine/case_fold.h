@@ -39,6 +39,10 @@ using TCodePointCase = std::pair<char32_t, char32_t>;
 // point in Cp), or 0 when the byte at P stands alone.
 std::size_t DecodeUtf8(const unsigned char* P, const unsigned char* End, char32_t& Cp);
 
+// Cp (below U+110000) in UTF-8 into Out, which has room for four bytes;
+// the number of bytes written.
+std::size_t EncodeUtf8(char32_t Cp, char* Out);
+
 // Whether Pos starts a character of Text (or is its end), by the rule above.
 bool IsCharacterStart(std::string_view Text, std::size_t Pos);
 
@@ -76,6 +80,18 @@ public:
   // in every line: it is ASCII and no other character folds onto its bytes.
   bool ByteSearchableNeedle(std::string_view Folded) const;
 
+  // The code points other than Folded itself whose upper case is Folded, as
+  // (Folded, code point) pairs; empty per byte.
+  std::span<const TCodePointCase> OtherCaseForms(char32_t Folded) const;
+  // The bytes of the characters from P on that, upper-cased, give exactly
+  // Folded (whole characters only), or npos when they don't.
+  std::size_t FoldedPrefixLength(const unsigned char* P, const unsigned char* End,
+                                 std::string_view Folded) const;
+  // The start of the characters that end at P (none before Begin) and,
+  // upper-cased, give exactly Folded; null when there are none such.
+  const unsigned char* FoldedSuffixStart(const unsigned char* Begin, const unsigned char* P,
+                                         std::string_view Folded) const;
+
   // The text as a sequence of folded characters; a byte that stands alone
   // becomes 0x110000 + byte, so it equals nothing but itself. For plain,
   // obviously correct reference searches.
@@ -93,6 +109,7 @@ private:
   // block 0 is the identity and is not stored.
   std::vector<std::uint16_t> Index;
   std::vector<char32_t> Blocks;
+  std::vector<TCodePointCase> ByUpper;  // (upper case, code point), sorted
 };
 
 }  // namespace vellary::engine

@@ -47,15 +47,32 @@ TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)
   if (!S.Replace)
     return;
   Pairs.reserve(S.Replacements.size());
-  std::vector<std::string> Needles;
   for (const TSearchReplaceRec& Pair : S.Replacements) {
     Pairs.emplace_back(Pair, S.CaseSensitive, S.Extended, S.Upper);
-    Needles.push_back(Pairs.back().Finder().Folded());
     PairsNeedFold = PairsNeedFold || !Pairs.back().Finder().AnyLine();
   }
-  if (!Pairs.empty())
-    PairFilter = TPairFilter(std::move(Needles), Pairs.front().Finder().FoldTable());
   NeedsFoldTest = NeedsFoldTest || PairsNeedFold;
+  if (!Pairs.empty())
+    PreparePairSearch();
+}
+
+void TLinePipeline::PreparePairSearch() {
+  const TUpperTable& Fold = Pairs.front().Finder().FoldTable();
+  if (Pairs.size() <= TPairFilter::MaxPairs) {
+    std::vector<std::string> Needles;
+    for (const TPreparedReplacement& Pair : Pairs)
+      Needles.push_back(Pair.Finder().Folded());
+    PairFilter = TPairFilter(std::move(Needles), Fold);
+    return;
+  }
+  std::vector<std::string_view> Texts;
+  for (std::size_t K = 0; K < Pairs.size(); ++K) {
+    const bool Loose = Pairs[K].Finder().ChecksBoundaries();
+    Texts.push_back(Loose ? std::string_view() : std::string_view(Pairs[K].Finder().Folded()));
+    if (Loose)
+      LoosePairs.push_back(static_cast<std::uint32_t>(K));
+  }
+  PairFinder = TMultiFinder(Texts, Fold);
 }
 
 // A block-wide search stands in for the per-line tests only where the line
@@ -113,6 +130,8 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   Subject.Reset(Line, S.Upper, RawLinesSearchable);
   if (Pairs.empty())
     return Line;
+  if (Pairs.size() > TPairFilter::MaxPairs)
+    return ReplaceInOnePass(Line);
   PairFilter.Observe(Line);
   // Until a pair changes the line, only the pairs the filter lets through
   // can occur; after a change, inserted text may hold any search text, so
@@ -120,11 +139,11 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   // case is filtered in its folded form.
   const std::string_view Filtered =
       PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
-  std::uint32_t Candidates = PairFilter.Candidates(Filtered);
+  std::uint32_t Possible = PairFilter.Candidates(Filtered);
   const std::size_t FilteredPairs = std::min(Pairs.size(), TPairFilter::MaxPairs);
   std::size_t Next = FilteredPairs;
-  for (; Candidates != 0; Candidates &= Candidates - 1) {
-    const auto K = static_cast<std::size_t>(std::countr_zero(Candidates));
+  for (; Possible != 0; Possible &= Possible - 1) {
+    const auto K = static_cast<std::size_t>(std::countr_zero(Possible));
     if (K >= FilteredPairs)
       break;
     if (ApplyPair(K, Line)) {
@@ -134,6 +153,34 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   }
   for (std::size_t K = Next; K < Pairs.size(); ++K)
     (void)ApplyPair(K, Line);
+  return Line;
+}
+
+// Candidates := the pairs from From on whose search text occurs in Line,
+// in table order. A line whose bytes do not show its letters' case is
+// searched in its folded form, where every pair's occurrences show.
+void TLinePipeline::CollectPairs(std::string_view Line, std::uint32_t From) {
+  Candidates.clear();
+  const std::string_view Searched =
+      PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
+  PairFinder.Collect(Searched, PairScratch, Candidates);
+  Candidates.insert(Candidates.end(), LoosePairs.begin(), LoosePairs.end());
+  std::erase_if(Candidates, [From](std::uint32_t K) { return K < From; });
+  std::sort(Candidates.begin(), Candidates.end());
+}
+
+// Only the pairs that occur are applied, in table order. A change may bring
+// in the search text of any later pair, so the changed line is searched
+// again for those.
+std::string_view TLinePipeline::ReplaceInOnePass(std::string_view Line) {
+  CollectPairs(Line, 0);
+  for (std::size_t I = 0; I < Candidates.size();) {
+    const std::uint32_t K = Candidates[I++];
+    if (ApplyPair(K, Line)) {
+      CollectPairs(Line, K + 1);
+      I = 0;
+    }
+  }
   return Line;
 }
 

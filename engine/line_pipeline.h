@@ -7,6 +7,7 @@
 #include "engine/case_fold.h"
 #include "engine/line_cutter.h"
 #include "engine/line_sink.h"
+#include "engine/multi_finder.h"
 #include "engine/pair_filter.h"
 #include "engine/replace_table.h"
 #include "engine/search_match.h"
@@ -92,10 +93,13 @@ public:
 
 private:
   void ChooseBlockMode();
+  void PreparePairSearch();
   bool ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out);
   std::string_view CleanAndReplace(std::string_view RawLine);
   std::string_view Clean(std::string_view RawLine);
   bool ApplyPair(std::size_t K, std::string_view& Line);
+  void CollectPairs(std::string_view Line, std::uint32_t From);
+  std::string_view ReplaceInOnePass(std::string_view Line);
   bool WriteAsItIs(std::string_view Line, TLineSink& Out);
   bool AllLfLines(std::string_view Block) const;
   bool FindInBlock(std::string_view Block, TLineSink& Out);
@@ -115,7 +119,13 @@ private:
 
   TPreparedSearchLists Lists;
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
-  TPairFilter PairFilter;
+  TPairFilter PairFilter;      // up to TPairFilter::MaxPairs pairs
+  // More pairs than that: the pairs whose search text occurs are found in
+  // one pass, but for the loose ones (boundaries checked), always searched.
+  TMultiFinder PairFinder;
+  std::vector<std::uint32_t> LoosePairs;
+  TMultiFinder::TScratch PairScratch;
+  std::vector<std::uint32_t> Candidates;  // pairs still to apply to the line, in table order
   bool PairsNeedFold = false;  // some pair's byte search is not exact on every line
   bool NeedsFoldTest = false;  // some list or pair: lines are tested for ByteSearchable
   bool RawLinesSearchable = false;  // while ProcessBlock runs: its block is ByteSearchable

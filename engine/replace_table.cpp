@@ -143,9 +143,31 @@ static void ReplaceFolded(TFoldedLine& Line, const TByteFinder& Search, std::siz
   Out.append(Raw.substr(Copied));
 }
 
+// The occurrences found by their case forms in the line as it is. False when the raw search gave up: the folded
+// line must answer then.
+bool TPreparedReplacement::ApplyRaw(const TFoldedLine& Line, std::string& Out, bool& Changed) const {
+  const std::string_view Raw = Line.Text();
+  bool GaveUp;
+  std::size_t Length;
+  std::size_t At = Search.FindRaw(Raw, 0, Line.Fold(), Length, GaveUp);
+  Changed = At != std::string_view::npos;
+  if (!Changed)
+    return !GaveUp;
+  Out.clear();
+  std::size_t Pos = 0;
+  for (; At != std::string_view::npos; At = Search.FindRaw(Raw, Pos, Line.Fold(), Length, GaveUp)) {
+    Out.append(Raw.substr(Pos, At - Pos)).append(Replace);
+    Pos = At + Length;
+  }
+  Out.append(Raw.substr(Pos));
+  return !GaveUp;
+}
+
 bool TPreparedReplacement::Apply(TFoldedLine& Line, std::string& Out) const {
   if (Search.AnyLine() || Line.ByteSearchable())
     return Apply(Line.Text(), Out);
+  if (bool Changed; Search.RawSearchable() && ApplyRaw(Line, Out, Changed))
+    return Changed;
   const std::size_t First = Search.FindFolded(Line.Folded());
   if (First == std::string_view::npos)
     return false;

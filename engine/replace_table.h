@@ -68,6 +68,8 @@ public:
   const TByteFinder& Finder() const { return Search; }
 
 private:
+  bool ApplyRaw(const TFoldedLine& Line, std::string& Out, bool& Changed) const;
+
   TByteFinder Search;
   std::string Replace;
 };

@@ -115,6 +115,17 @@ TPreparedSearchList::TPreparedSearchList(std::string_view List, std::string_view
     Items.push_back(std::move(Prepared));
     return false;
   });
+  if (Items.size() < ManyItems)
+    return;
+  std::vector<std::string_view> Texts;
+  for (std::size_t I = 0; I < Items.size(); ++I) {
+    const bool Alone = Items[I].Needle.ChecksBoundaries();
+    Texts.push_back(Alone ? std::string_view() : std::string_view(Items[I].Needle.Folded()));
+    if (Alone)
+      Loose.push_back(I);
+  }
+  Many = TMultiFinder(Texts, Items.front().Needle.FoldTable());
+  OnePass = true;
 }
 
 // Whether the item occurs in marker + Line + marker. Occurrences wholly inside
@@ -145,6 +156,8 @@ bool TPreparedSearchList::MatchesItem(const TItem& Item, std::string_view Line) 
 
 bool TPreparedSearchList::Matches(std::string_view Line) const {
   assert(NoFold && "a list that may need the folded line is tested through TFoldedLine");
+  if (OnePass)
+    return Many.Contains(Line, /*Wrapped=*/true);  // no item is loose: each is exact on any line
   for (const TItem& Item : Items)
     if (MatchesItem(Item, Line))
       return true;
@@ -162,17 +175,38 @@ std::vector<const TByteFinder*> TPreparedSearchList::Finders() const {
   return Out;
 }
 
-// An item whose byte search is not exact on this line is searched in the
-// folded line, where the markers stand at the edges already.
+// An item whose byte search is not exact on this line is searched for the
+// case forms of its characters in the line as it is where it can be, or
+// else in the folded line, where the markers stand at the edges already.
+// Items searched in one pass all take the folded line then: there an item
+// whose byte search is exact finds what it finds in the line itself.
 bool TPreparedSearchList::MatchesAny(TFoldedLine& Line) const {
+  if (OnePass) {
+    const bool Raw = NoFold || Line.ByteSearchable();
+    return (Raw ? Many.Contains(Line.Text(), /*Wrapped=*/true) : Many.Contains(Line.Wrapped(), false)) ||
+           MatchesLoose(Line);
+  }
   for (const TItem& Item : Items) {
     if (Item.Needle.AnyLine() || Line.ByteSearchable()) {
       if (MatchesItem(Item, Line.Text()))
         return true;
-    } else if (Item.Needle.FindFolded(Line.Wrapped()) != std::string_view::npos) {
-      return true;
+      continue;
     }
+    bool GaveUp = true;
+    std::size_t Length;
+    if (Item.Needle.RawSearchable() && !Item.HasMarker &&
+        Item.Needle.FindRaw(Line.Text(), 0, Line.Fold(), Length, GaveUp) != std::string_view::npos)
+      return true;
+    if (GaveUp && Item.Needle.FindFolded(Line.Wrapped()) != std::string_view::npos)
+      return true;
   }
+  return false;
+}
+
+bool TPreparedSearchList::MatchesLoose(TFoldedLine& Line) const {
+  for (std::size_t I : Loose)
+    if (Items[I].Needle.FindFolded(Line.Wrapped()) != std::string_view::npos)
+      return true;
   return false;
 }
 

@@ -5,6 +5,7 @@
 #include "engine/byte_finder.h"
 #include "engine/case_fold.h"
 #include "engine/folded_line.h"
+#include "engine/multi_finder.h"
 
 #include <string>
 #include <string_view>
@@ -59,6 +60,10 @@ TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& 
 // same answers as LineMatchesList.
 class TPreparedSearchList {
 public:
+  // From this many items on, a line is searched for all of them in one pass
+  // instead of item by item.
+  static constexpr std::size_t ManyItems = 8;
+
   TPreparedSearchList() = default;
   TPreparedSearchList(std::string_view List, std::string_view Delimiter, const TMatchOptions& Options);
   // False for an empty list or one whose items are all empty.
@@ -82,8 +87,14 @@ private:
   };
   bool MatchesItem(const TItem& Item, std::string_view Line) const;
   bool MatchesAny(TFoldedLine& Line) const;
+  bool MatchesLoose(TFoldedLine& Line) const;
 
   std::vector<TItem> Items;
+  // With ManyItems or more: the items searched in one pass, and the indices
+  // of the others (whose occurrences need a check of character boundaries).
+  TMultiFinder Many;
+  std::vector<std::size_t> Loose;
+  bool OnePass = false;
   bool NoFold = true;  // every item's byte search is exact on any line
   unsigned char Marker = LineBoundaryMarker;  // the marker as compared (folded)
 };

@@ -692,6 +692,9 @@ void SleepMilliseconds(unsigned Milliseconds) {
   Left.tv_sec = static_cast<time_t>(Milliseconds / 1000);
   Left.tv_nsec = static_cast<long>(Milliseconds % 1000) * 1000000L;
   while (::nanosleep(&Left, &Left) != 0 && errno == EINTR) {
+    // A termination signal caught for the run must still end a pause.
+    if (const int Signal = PendingTerminationSignal(); Signal != 0)
+      EndBySignal(Signal);
   }
 }
 

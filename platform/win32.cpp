@@ -18,6 +18,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 namespace vellary::platform {
@@ -267,15 +268,32 @@ bool SameRegularFile(const std::string& A, const std::string& B) {
          InfoA.nFileIndexHigh == InfoB.nFileIndexHigh && InfoA.nFileIndexLow == InfoB.nFileIndexLow;
 }
 
+// Volume and 128-bit file id of an open disk file. Asked by class, since a
+// handle opened for writing only (standard output redirected by the shell)
+// may refuse GetFileInformationByHandle.
+static bool DiskFileId(HANDLE File, FILE_ID_INFO& Id) {
+  return GetFileType(File) == FILE_TYPE_DISK &&
+         GetFileInformationByHandleEx(File, FileIdInfo, &Id, sizeof Id);
+}
+
 bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
-  BY_HANDLE_FILE_INFORMATION InfoName{}, InfoHandle{};
-  if (Handle == InvalidHandle || !DiskFileIdentity(Name, InfoName) ||
-      GetFileType(ToWin(Handle)) != FILE_TYPE_DISK ||
-      !GetFileInformationByHandle(ToWin(Handle), &InfoHandle))
+  BY_HANDLE_FILE_INFORMATION Info{};
+  FILE_ID_INFO NameId{}, HandleId{};
+  if (Handle == InvalidHandle || !DiskFileIdentity(Name, Info) ||
+      !DiskFileId(ToWin(Handle), HandleId))
     return false;
-  return InfoName.dwVolumeSerialNumber == InfoHandle.dwVolumeSerialNumber &&
-         InfoName.nFileIndexHigh == InfoHandle.nFileIndexHigh &&
-         InfoName.nFileIndexLow == InfoHandle.nFileIndexLow;
+  HANDLE File = CreateFileA(Name.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (File == INVALID_HANDLE_VALUE)
+    return false;
+  const bool Ok = DiskFileId(File, NameId);
+  ::CloseHandle(File);
+  // A volume the system cannot name (serial 0, as for a handle inherited
+  // from outside) leaves the file id to decide.
+  return Ok && std::memcmp(&NameId.FileId, &HandleId.FileId, sizeof NameId.FileId) == 0 &&
+         (NameId.VolumeSerialNumber == HandleId.VolumeSerialNumber ||
+          NameId.VolumeSerialNumber == 0 || HandleId.VolumeSerialNumber == 0);
 }
 
 bool ReadMayWait(TNativeHandle Handle) {

@@ -45,8 +45,12 @@ static void RedirectChild(const TRunOptions& Options, int OutPipe, int ErrPipe) 
   int In = open(Options.StdinPath.c_str(), O_RDONLY);
   if (In >= 0)
     dup2(In, 0);
-  if (!Options.StdoutPath.empty()) {
-    int Out = open(Options.StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (Options.StdoutOpen == TRunOptions::soClosed) {
+    close(1);
+  } else if (!Options.StdoutPath.empty()) {
+    static constexpr int Flags[] = {O_WRONLY | O_CREAT | O_TRUNC, O_WRONLY | O_CREAT | O_APPEND,
+                                    O_RDWR | O_CREAT};
+    int Out = open(Options.StdoutPath.c_str(), Flags[Options.StdoutOpen], 0644);
     dup2(Out, 1);
   } else {
     dup2(OutPipe, 1);
@@ -130,6 +134,8 @@ TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& O
   }
   close(OutPipe[1]);
   close(ErrPipe[1]);
+  if (Options.WhileRunning)
+    Options.WhileRunning(Pid);
 
   TRunResult Result;
   bool OutOpen = true, ErrOpen = true;

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct TRunOptions {
   std::filesystem::path WorkDir;           // current folder of the program
   std::string StdinPath = "/dev/null";     // file given as standard input
   std::string StdoutPath;                  // when set, standard output goes to this file
+  enum TStdoutOpen { soTruncate, soAppend, soReadWrite, soClosed };
+  TStdoutOpen StdoutOpen = soTruncate;     // how StdoutPath is opened (>, >>, 1<>), or >&-
   std::string StderrPath;                  // when set, standard error goes to this file
   std::vector<std::string> ExtraEnv;       // NAME=VALUE added to the environment
   std::chrono::seconds Timeout{60};
@@ -32,6 +35,9 @@ struct TRunOptions {
   int RunAsUid = -1;
   int RunAsGid = -1;
   std::string Program;                     // when set, run this instead of ProgramPath()
+  // When set, called with the child's process id once it runs; the outputs
+  // are read after it returns, so it must not wait for much of them.
+  std::function<void(int Pid)> WhileRunning;
 };
 
 // The program under test: $VELLARY_BIN, run through $VELLARY_RUNNER (e.g.

@@ -14,6 +14,7 @@
 #include <utmp.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +104,10 @@ public:
 
   void Type(const char* Keys) { (void)!::write(Master, Keys, std::strlen(Keys)); }
 
+  // A signal to the terminal's foreground process group, as the terminal
+  // sends Ctrl-C or Ctrl-Z.
+  void SignalForeground(int Signal) { ::kill(-::tcgetpgrp(Master), Signal); }
+
   bool SettingsUnchanged() const {
     termios After{};
     ::tcgetattr(Slave, &After);
@@ -124,6 +129,10 @@ public:
 
   pid_t Pid = -1;
   std::string Output;
+  // Run the program as a job of its own below a session leader, as a shell
+  // does: only then does Ctrl-Z stop it (an orphaned process group ignores
+  // a stop). The leader ends as the job did.
+  bool AsJob = false;
 
 private:
   [[noreturn]] void RunChild(const char* Bin, const std::string& ErrFile) {
@@ -135,9 +144,32 @@ private:
       ::dup2(Fd, STDERR_FILENO);
       ::close(Fd);
     }
+    if (AsJob)
+      EnterJob();
     char* const Argv[] = {const_cast<char*>(Bin), const_cast<char*>("--debug-mode"), nullptr};
     ::execv(Bin, Argv);
     ::_exit(127);
+  }
+
+  // Returns in the job, to go on to the program; the leader waits for the
+  // job and ends the same way.
+  static void EnterJob() {
+    const pid_t Job = ::fork();
+    if (Job == 0) {
+      ::setpgid(0, 0);
+      ::signal(SIGTTOU, SIG_IGN);
+      ::tcsetpgrp(STDIN_FILENO, ::getpid());
+      ::signal(SIGTTOU, SIG_DFL);
+      return;
+    }
+    int Status = 0;
+    while (::waitpid(Job, &Status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(Status)) {
+      ::signal(WTERMSIG(Status), SIG_DFL);
+      ::raise(WTERMSIG(Status));
+    }
+    ::_exit(WIFEXITED(Status) ? WEXITSTATUS(Status) : 127);
   }
 
   bool ReadAvailable(int TimeoutMs) {
@@ -212,27 +244,39 @@ TEST(PausePty, KeyTypedBeforeThePromptDoesNotShortenThePause) {
   EXPECT_TRUE(Run.SettingsUnchanged());
 }
 
-TEST(PausePty, InterruptDuringThePauseRestoresTerminal) {
-  TPtyRun Run;
-  START_OR_SKIP(Run, "", false);
-  ASSERT_TRUE(Run.ReadUntil([](const std::string& Out) { return DotsAfterPrompt(Out) >= 1; }, 20s))
-      << Run.Output;
-  ASSERT_FALSE(Run.SettingsUnchanged()) << "the pause should have switched echo off";
-  ::kill(Run.Pid, SIGINT);
-  int Status = Run.WaitForEnd(20s);
-  EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGINT) << Status;
-  EXPECT_TRUE(Run.SettingsUnchanged());
+// Any signal whose default ends the process gives the terminal back first.
+TEST(PausePty, EndingSignalDuringThePauseRestoresTerminal) {
+  for (int Signal : {SIGINT, SIGTERM, SIGUSR1, SIGALRM}) {
+    SCOPED_TRACE(::strsignal(Signal));
+    TPtyRun Run;
+    START_OR_SKIP(Run, "", false);
+    ASSERT_TRUE(Run.ReadUntil([](const std::string& Out) { return DotsAfterPrompt(Out) >= 1; }, 20s))
+        << Run.Output;
+    ASSERT_FALSE(Run.SettingsUnchanged()) << "the pause should have switched echo off";
+    ::kill(Run.Pid, Signal);
+    int Status = Run.WaitForEnd(20s);
+    EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == Signal) << Status;
+    EXPECT_TRUE(Run.SettingsUnchanged());
+  }
 }
 
-TEST(PausePty, TerminationDuringThePauseRestoresTerminal) {
+// Ctrl-Z gives the shell a sane terminal while the job is stopped; fg puts
+// the pause's mode back, so a key still ends it.
+TEST(PausePty, StopRestoresTerminalAndContinueResumesThePause) {
   TPtyRun Run;
+  Run.AsJob = true;
   START_OR_SKIP(Run, "", false);
   ASSERT_TRUE(Run.ReadUntil([](const std::string& Out) { return DotsAfterPrompt(Out) >= 1; }, 20s))
       << Run.Output;
   ASSERT_FALSE(Run.SettingsUnchanged()) << "the pause should have switched echo off";
-  ::kill(Run.Pid, SIGTERM);
-  int Status = Run.WaitForEnd(20s);
-  EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == SIGTERM) << Status;
+  Run.SignalForeground(SIGTSTP);
+  EXPECT_TRUE(Run.ReadUntil([&](const std::string&) { return Run.SettingsUnchanged(); }, 10s));
+  Run.SignalForeground(SIGCONT);
+  EXPECT_TRUE(Run.ReadUntil([&](const std::string&) { return !Run.SettingsUnchanged(); }, 10s));
+  Run.Type("x");
+  int Status = Run.WaitForEnd(30s);
+  EXPECT_TRUE(EndedWithCode(Status, ExitNoValidFile)) << Status;
+  EXPECT_LT(DotsAfterPrompt(Run.Output), 30u) << Run.Output;
   EXPECT_TRUE(Run.SettingsUnchanged());
 }
 

@@ -1,0 +1,152 @@
+// What users do to a running program beyond the plain command line: signals
+// while it waits for piped input, standard output closed or pointed at the
+// input, an -o link into a missing folder, a single-byte locale. Nothing
+// processed may be lost and no input may be damaged.
+#include "e2e/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace vellary::e2e;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string FileError(const std::string& Name, const std::string& Text) {
+  return "File handling error occurred with \"" + Name + "\" -- " + Text + "\r\n";
+}
+
+class RealConditions : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Options.WorkDir = Dir.Path();
+    WriteFile(Dir / "in.txt", "alpha\nbeta\n");
+  }
+  TScratchDir Dir;
+  TRunOptions Options;
+};
+
+// Lines that arrived through a pipe reach the output before the program
+// waits for more, and a termination signal then keeps them: the run ends by
+// the signal with every whole line written and the partial one left out.
+TEST_F(RealConditions, SignalWhileWaitingForInputKeepsTheProcessedLines) {
+  if (UnderRunner())
+    GTEST_SKIP() << "POSIX signals and FIFOs";
+  const fs::path Fifo = Dir / "feed";
+  for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (bool ToFile : {true, false}) {
+      SCOPED_TRACE(std::string(::strsignal(Signal)) + (ToFile ? " -o" : " stdout"));
+      fs::remove(Fifo);
+      ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+      std::vector<std::string> Args = {"feed", "--sk", "DEBUG"};
+      if (ToFile)
+        Args.insert(Args.end(), {"-o", "out.txt"});
+      Options.StdoutPath = ToFile ? "" : (Dir / "out.txt").string();
+      fs::remove(Dir / "out.txt");
+      bool Prompt = false;
+      Options.WhileRunning = [&](int Pid) {
+        const int Feed = ::open(Fifo.c_str(), O_WRONLY);
+        const std::string Lines = "DEBUG x\nline1\npartial";
+        ASSERT_EQ(::write(Feed, Lines.data(), Lines.size()), static_cast<ssize_t>(Lines.size()));
+        for (int I = 0; I < 200 && !Prompt; ++I, std::this_thread::sleep_for(25ms))
+          Prompt = fs::exists(Dir / "out.txt") && ReadFile(Dir / "out.txt") == "line1\r\n";
+        ::kill(Pid, Signal);
+        std::this_thread::sleep_for(100ms);
+        ::close(Feed);
+      };
+      const TRunResult R = RunProgram(Args, Options);
+      EXPECT_TRUE(Prompt) << "the processed line waited in the buffer";
+      EXPECT_EQ(R.Signal, Signal);
+      EXPECT_EQ(ReadFile(Dir / "out.txt"), "line1\r\n");
+    }
+  }
+}
+
+// Standard output appended to, or opened onto, the input file would read
+// its own output back for ever or overwrite lines not yet read: refused
+// like an -o naming the input, before anything is written.
+TEST_F(RealConditions, StandardOutputOntoTheInputIsRefused) {
+  Options.StdoutPath = (Dir / "in.txt").string();
+  for (auto Open : {TRunOptions::soAppend, TRunOptions::soReadWrite}) {
+    SCOPED_TRACE(Open);
+    Options.StdoutOpen = Open;
+    const TRunResult R = RunProgram({"in.txt", "-t"}, Options);
+    EXPECT_EQ(R.ExitCode, 72);
+    EXPECT_NE(R.Err.find(FileError("in.txt", "Access denied")), std::string::npos) << R.Err;
+    EXPECT_EQ(ReadFile(Dir / "in.txt"), "alpha\nbeta\n");
+  }
+}
+
+TEST_F(RealConditions, ClosedStandardOutputIsAFailureNotASuccess) {
+  if (UnderRunner())
+    GTEST_SKIP() << "a POSIX descriptor matter";
+  Options.StdoutOpen = TRunOptions::soClosed;
+  struct Case {
+    std::vector<std::string> Args;
+    int Code;
+    std::string Name;
+  };
+  const Case Cases[] = {
+      {{"in.txt", "-t"}, 71, "in.txt"},
+      {{"--ms", "", "--ss"}, 72, "#Replacement_Sample.TXT"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.Args[0]);
+    const TRunResult R = RunProgram(C.Args, Options);
+    EXPECT_EQ(R.ExitCode, C.Code);
+    EXPECT_NE(R.Err.find(FileError(C.Name, "Invalid file handle")), std::string::npos) << R.Err;
+  }
+}
+
+// A dangling link is judged by where it points: a missing folder there is
+// an invalid name, as it is when that path is given directly.
+TEST_F(RealConditions, DanglingLinkIntoAMissingFolderIsAnInvalidName) {
+  if (UnderRunner())
+    GTEST_SKIP() << "POSIX symbolic links";
+  ASSERT_EQ(::symlink("nodir/x.txt", (Dir / "dangling.txt").c_str()), 0);
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"in.txt", "-o", "dangling.txt"}, {"--ms", "dangling.txt"}}) {
+    SCOPED_TRACE(Args[0]);
+    const TRunResult R = RunProgram(Args, Options);
+    EXPECT_EQ(R.ExitCode, 72);
+    EXPECT_NE(R.Err.find(FileError("dangling.txt", "Invalid filename")), std::string::npos) << R.Err;
+  }
+}
+
+// In a single-byte locale files are written in UTF-8: every line, ASCII or
+// not, must come through that conversion.
+TEST_F(RealConditions, SingleByteLocaleConvertsEveryLineOfTheFiles) {
+  if (UnderRunner())
+    GTEST_SKIP() << "the Windows build has its own code page tests";
+  // A locale of the test's own, as the platform tests make theirs.
+  const fs::path Locales = Dir / "locales";
+  fs::create_directory(Locales);
+  const std::string Make = "localedef -i de_DE -f ISO-8859-1 '" + (Locales / "de_DE.ISO-8859-1").string() +
+                           "' >/dev/null 2>&1";
+  if (std::system(Make.c_str()) != 0)
+    GTEST_SKIP() << "localedef cannot make an ISO-8859-1 locale here";
+  Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=de_DE.ISO-8859-1"};
+  WriteFile(Dir / "latin.txt", "plain\ncaf\xE9\n");
+  TRunResult R = RunProgram({"latin.txt", "-o", "out.txt"}, Options);
+  EXPECT_EQ(R.ExitCode, 0) << R.Err;
+  EXPECT_EQ(ReadFile(Dir / "out.txt"), "plain\r\ncaf\xC3\xA9\r\n");
+  R = RunProgram({"--ms", "sample.txt"}, Options);
+  EXPECT_EQ(R.ExitCode, 0) << R.Err;
+  const std::string Sample = ReadFile(Dir / "sample.txt");
+  EXPECT_NE(Sample.find("Old;New!"), std::string::npos) << Sample;
+}
+
+}  // namespace
