@@ -65,7 +65,7 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
   TOutputSink Out(Target);
   const std::string& Name = Ctx.Settings.Pipeline.InputFileName;
   const int FeedError = WorthFeedingInParallel(Name, Input, Target)
-                            ? FeedInParallel(Input, Target, Pipeline, Ctx.Settings.Pipeline)
+                            ? FeedInParallel(Input, Target, Pipeline, Pipeline.Settings())
                             : FeedBlocks(Input, Pipeline, Out);
   if (FeedError != 0)
     return FeedError;
@@ -133,9 +133,11 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
             core::SubstituteArgs(FileNotFoundMessage, {S.Pipeline.InputFileName})};
   }
 
-  S.Pipeline.Replacements = std::move(Pairs);
   S.Pipeline.Upper = Ctx.Upper;
-  engine::TLinePipeline Pipeline(S.Pipeline);
+  // The pairs are moved, not copied: a table can hold a million of them.
+  engine::TPipelineSettings Settings = S.Pipeline;
+  Settings.Replacements = std::move(Pairs);
+  engine::TLinePipeline Pipeline(std::move(Settings));
   const int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
   EndIfSignalled(Console);
   if (Error != 0)

@@ -57,6 +57,8 @@ public:
   // Prepares the search lists and replacement pairs once for the whole run.
   // Keeps its own copy of the settings.
   explicit TLinePipeline(TPipelineSettings Settings);
+  // What the pipeline was built from (a worker builds its own from it).
+  const TPipelineSettings& Settings() const { return S; }
   TLinePipeline(const TLinePipeline&) = delete;
   TLinePipeline& operator=(const TLinePipeline&) = delete;
 
