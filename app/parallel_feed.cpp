@@ -3,6 +3,7 @@
 #include "app/parallel_feed.h"
 
 #include "app/output_sink.h"
+#include "core/record_copy.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -37,17 +38,8 @@ public:
   }
   // LF lines copied as CR LF records in one pass, as the output would.
   bool PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) override {
-    Records = Empty = 0;
-    const char* P = Lines.data();
-    const char* End = P + Lines.size();
-    while (P < End) {
-      const auto* Lf = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(End - P)));
-      const auto Length = static_cast<std::size_t>((Lf != nullptr ? Lf : End) - P);
-      ++Records;
-      Empty += Length == 0 ? 1 : 0;
-      (void)PutLine(std::string_view(P, Length));
-      P += Length + (Lf != nullptr ? 1 : 0);
-    }
+    char* To = Room(2 * Lines.size() + 2);
+    Used = static_cast<std::size_t>(core::CopyLfLinesAsRecords(Lines, To, Records, Empty) - Buffer.get());
     return true;
   }
   std::string_view Bytes() const { return {Buffer.get(), Used}; }
@@ -77,18 +69,43 @@ private:
   std::size_t Used = 0, Capacity = 0;
 };
 
+// Block K is BlockSize bytes of the input from offset K * BlockSize, read by
+// whichever thread processes it. Its whole lines (from behind its first LF,
+// or from its start in the first block, to behind its last LF) are processed
+// there; the line cut by each block edge is joined by the writer from the
+// tail of one block and the head of the next.
 struct TSlot {
-  std::string In;  // whole lines of the input
-  TBlockSink Out;
+  std::unique_ptr<char[]> In;  // BlockSize bytes
+  std::uint64_t Index = 0;
+  std::size_t Size = 0;        // bytes read: fewer than BlockSize at the end of the file
+  int ReadError = 0;
+  bool HasLf = false;          // the head ends a line
+  std::size_t LinesBegin = 0;  // [0, LinesBegin) the head, then the whole lines
+  std::size_t LinesEnd = 0;    // [LinesEnd, Size) the tail
+  TBlockSink Out;              // the records of the whole lines
   std::int64_t Displayed = 0;  // lines of this block the pipeline displayed
   bool Done = false;           // Out is complete; guarded by the ring's lock
+
+  std::string_view Head() const { return {In.get(), LinesBegin}; }
+  std::string_view Tail() const { return {In.get() + LinesEnd, Size - LinesEnd}; }
+};
+
+// What every thread processing blocks shares; read only.
+struct TBlockSource {
+  const TTextInput& Input;
+  const engine::TPipelineSettings& Settings;
+  std::size_t BlockSize;
 };
 
 // The blocks in flight: block K lives in slot K % Slots.size(). The writer
-// fills a slot and hands it over, a worker takes it and marks it done, the
-// writer writes it and fills it anew. Counters and flags are guarded by Lock.
+// hands a free slot over, a worker takes it, reads and processes the block
+// and marks it done, the writer writes it and hands the slot over anew.
+// Counters and flags are guarded by Lock.
 struct TBlockRing {
-  explicit TBlockRing(std::size_t Count) : Slots(Count) {}
+  TBlockRing(std::size_t Count, std::size_t BlockSize) : Slots(Count) {
+    for (TSlot& Slot : Slots)
+      Slot.In = std::make_unique_for_overwrite<char[]>(BlockSize);
+  }
   std::mutex Lock;
   std::condition_variable WorkReady;  // workers wait here
   std::condition_variable BlockDone;  // the writer waits here
@@ -99,9 +116,25 @@ struct TBlockRing {
   std::exception_ptr Failure;  // a worker's (out of memory), rethrown by the writer
 };
 
-void ProcessSlot(engine::TLinePipeline& Pipeline, TSlot& Slot) {
+void ProcessSlot(const TBlockSource& Source, engine::TLinePipeline& Pipeline, TSlot& Slot) {
+  Slot.HasLf = false;
+  Slot.Displayed = 0;
+  Slot.ReadError = ReadTextAt(Source.Input, Slot.Index * Source.BlockSize, Slot.In.get(),
+                              Source.BlockSize, Slot.Size);
+  if (Slot.ReadError != 0)
+    Slot.Size = 0;
+  const std::string_view Bytes(Slot.In.get(), Slot.Size);
+  const std::size_t FirstLf = Bytes.find('\n');
+  Slot.LinesBegin = Slot.LinesEnd = Slot.Size;
+  if (FirstLf == std::string_view::npos)
+    return;  // all head: the line goes on
+  Slot.HasLf = true;
+  // A line begins at the file's first byte: the first block has no head.
+  Slot.LinesBegin = Slot.Index == 0 ? 0 : FirstLf + 1;
+  Slot.LinesEnd = Bytes.rfind('\n') + 1;
   const std::int64_t Before = Pipeline.DisplayedLines();
-  (void)Pipeline.ProcessBlock(Slot.In, Slot.Out);  // a memory sink never stops it
+  (void)Pipeline.ProcessBlock(Bytes.substr(Slot.LinesBegin, Slot.LinesEnd - Slot.LinesBegin),
+                              Slot.Out);  // a memory sink never stops it
   Slot.Displayed = Pipeline.DisplayedLines() - Before;
 }
 
@@ -109,11 +142,11 @@ void ProcessSlot(engine::TLinePipeline& Pipeline, TSlot& Slot) {
 // stops after the block it holds, and joins them all, on every way out.
 class TWorkers {
 public:
-  TWorkers(TBlockRing& Owner, const engine::TPipelineSettings& Settings, unsigned Count) : Ring(Owner) {
+  TWorkers(TBlockRing& Owner, const TBlockSource& Source, unsigned Count) : Ring(Owner) {
     Threads.reserve(Count);
     for (unsigned I = 0; I < Count; ++I) {
       try {
-        Threads.emplace_back(Work, std::ref(Ring), std::cref(Settings));
+        Threads.emplace_back(Work, std::ref(Ring), std::cref(Source));
       } catch (const std::system_error&) {
         break;  // the system refused another thread: make do with fewer
       }
@@ -133,15 +166,15 @@ public:
   TWorkers& operator=(const TWorkers&) = delete;
 
 private:
-  static void Work(TBlockRing& Ring, const engine::TPipelineSettings& Settings);
+  static void Work(TBlockRing& Ring, const TBlockSource& Source);
   TBlockRing& Ring;
   std::vector<std::thread> Threads;
 };
 
-void TWorkers::Work(TBlockRing& Ring, const engine::TPipelineSettings& Settings) {
+void TWorkers::Work(TBlockRing& Ring, const TBlockSource& Source) {
   platform::LeaveTerminationSignalsToOtherThreads();
   try {
-    engine::TLinePipeline Pipeline(Settings);
+    engine::TLinePipeline Pipeline(Source.Settings);
     std::unique_lock Guard(Ring.Lock);
     for (;;) {
       Ring.WorkReady.wait(Guard, [&] { return Ring.Taken < Ring.Handed || Ring.Closed; });
@@ -149,7 +182,7 @@ void TWorkers::Work(TBlockRing& Ring, const engine::TPipelineSettings& Settings)
         return;
       TSlot& Slot = Ring.Slots[Ring.Taken++ % Ring.Slots.size()];
       Guard.unlock();
-      ProcessSlot(Pipeline, Slot);
+      ProcessSlot(Source, Pipeline, Slot);
       Guard.lock();
       Slot.Done = true;
       Ring.BlockDone.notify_one();
@@ -169,155 +202,123 @@ void ClearBuffer(std::string& Bytes, std::size_t Modest) {
   Bytes.clear();
 }
 
-// The calling thread's part: reads pieces of whole lines, cuts them into
-// blocks, hands the blocks over and writes the finished ones in order.
+// The calling thread's part: hands the blocks over, joins the lines cut by
+// their edges and writes everything in input order.
 class TFeeder {
 public:
-  TFeeder(TTextInput& In, core::TTextOutput& Out, engine::TLinePipeline& Own,
-          const engine::TPipelineSettings& PipelineSettings, const TParallelTuning& Tune,
-          TBlockRing& BlockRing)
-      : Input(In), Output(Out), Pipeline(Own), Settings(PipelineSettings), Tuning(Tune),
-        Ring(BlockRing), Modest(4 * (Tune.BlockSize + Tune.LongStretch)) {}
+  TFeeder(core::TTextOutput& Out, engine::TLinePipeline& Own, const TBlockSource& BlockSource,
+          const TParallelTuning& Tune, TBlockRing& BlockRing)
+      : Output(Out), Pipeline(Own), Source(BlockSource), Tuning(Tune), Ring(BlockRing),
+        Modest(4 * (Tune.BlockSize + Tune.LongStretch)) {}
   int Run();
 
 private:
-  int Gather(std::string_view Piece);
-  int NextSlot();
-  void Hand();
-  int WriteNext();
-  int Drain();
-  int ProcessHere(std::string_view Stretch);
+  int WaitForNext(TSlot*& Slot);
+  int ProcessHere(std::string_view Lines);
+  int ProcessLongSeam();
 
-  TTextInput& Input;
   core::TTextOutput& Output;
   engine::TLinePipeline& Pipeline;
-  const engine::TPipelineSettings& Settings;
+  const TBlockSource& Source;
   const TParallelTuning& Tuning;
   TBlockRing& Ring;
   const std::size_t Modest;
   std::optional<engine::TLinePipeline> Local;  // for the blocks this thread takes
-  TSlot* Filling = nullptr;  // the slot being filled, not yet handed over
+  std::string Seam;  // the line cut by the edges of the blocks written so far
   std::uint64_t Written = 0;
   std::int64_t Displayed = 0;  // by the blocks written, whoever processed them
 };
 
 int TFeeder::Run() {
   for (;;) {
-    std::string_view Piece;
-    bool AtEnd = false;
-    const int ReadError = ReadTextBlock(Input, Piece, AtEnd);
-    if (ReadError != 0 || AtEnd) {
-      // Every line read before a failed read is written before it is reported.
-      if (Filling != nullptr)
-        Hand();
-      if (int Error = Drain(); Error != 0)
-        return Error;
-      Pipeline.AddDisplayed(Displayed);
-      return ReadError;
-    }
-    if (int Error = Gather(Piece); Error != 0)
-      return Error;
-  }
-}
-
-// Cuts only behind a LF or where a piece ends, so that no block ends between
-// the CR and the LF of one line end.
-int TFeeder::Gather(std::string_view Piece) {
-  while (!Piece.empty()) {
-    // Never 0: a slot that reaches BlockSize is handed over at once.
-    const std::size_t Room = Tuning.BlockSize - (Filling != nullptr ? Filling->In.size() : 0);
-    std::size_t Cut = Piece.size();
-    if (Piece.size() > Room) {
-      const void* Lf = std::memchr(Piece.data() + Room - 1, '\n', Piece.size() - Room + 1);
-      if (Lf != nullptr)
-        Cut = static_cast<std::size_t>(static_cast<const char*>(Lf) - Piece.data()) + 1;
-      else if (Piece.size() - Room >= Tuning.LongStretch)
-        return ProcessHere(Piece);
-    }
-    if (Filling == nullptr)
-      if (int Error = NextSlot(); Error != 0)
-        return Error;
-    Filling->In.append(Piece.data(), Cut);
-    const bool PieceUsed = Cut == Piece.size();
-    Piece.remove_prefix(Cut);
-    // The reader may have dropped the LF that followed a piece's last CR:
-    // the next piece must not be joined to it.
-    if (Filling->In.size() >= Tuning.BlockSize || (PieceUsed && Filling->In.back() == '\r'))
-      Hand();
-  }
-  return 0;
-}
-
-// A free slot to fill, writing finished blocks until there is one.
-int TFeeder::NextSlot() {
-  while (Ring.Handed - Written == Ring.Slots.size())  // Handed changes on this thread only
-    if (int Error = WriteNext(); Error != 0)
-      return Error;
-  Filling = &Ring.Slots[Ring.Handed % Ring.Slots.size()];
-  ClearBuffer(Filling->In, Modest);
-  return 0;
-}
-
-void TFeeder::Hand() {
-  Filling = nullptr;
-  {
-    std::lock_guard Guard(Ring.Lock);
-    ++Ring.Handed;
-  }
-  Ring.WorkReady.notify_one();
-}
-
-// Writes the next block in input order once it is done, processing blocks
-// no worker has taken meanwhile rather than waiting; a termination signal
-// that has arrived stops the feed behind it.
-int TFeeder::WriteNext() {
-  TSlot& Slot = Ring.Slots[Written % Ring.Slots.size()];
-  {
-    std::unique_lock Guard(Ring.Lock);
-    while (!Slot.Done && !Ring.Failure) {
-      if (Ring.Taken == Ring.Handed) {
-        Ring.BlockDone.wait(Guard);
-        continue;
+    // Every free slot goes to the workers at once; blocks past the end of
+    // the file read nothing and are never written.
+    {
+      std::lock_guard Guard(Ring.Lock);
+      while (Ring.Handed - Written < Ring.Slots.size()) {
+        Ring.Slots[Ring.Handed % Ring.Slots.size()].Index = Ring.Handed;
+        ++Ring.Handed;
       }
-      TSlot& Untaken = Ring.Slots[Ring.Taken++ % Ring.Slots.size()];
-      Guard.unlock();
-      if (!Local)
-        Local.emplace(Settings);
-      ProcessSlot(*Local, Untaken);
-      Guard.lock();
-      Untaken.Done = true;
     }
-    if (Ring.Failure)
-      std::rethrow_exception(Ring.Failure);
-    Slot.Done = false;
+    Ring.WorkReady.notify_all();
+    TSlot* Slot = nullptr;
+    if (int Error = WaitForNext(Slot); Error != 0)
+      return Error;
+    // Every line before a failed read is written before it is reported; the
+    // line it cut is not whole.
+    if (Slot->ReadError != 0)
+      return Slot->ReadError;
+    Seam.append(Slot->Head());
+    if (Slot->HasLf) {
+      if (int Error = ProcessHere(Seam); Error != 0)
+        return Error;
+      ClearBuffer(Seam, Modest);
+    }
+    const int Error = Output.WriteText(Slot->Out.Bytes());
+    Displayed += Slot->Displayed;
+    Slot->Out.Clear(Modest);
+    if (Error != 0)
+      return Error;
+    Seam.append(Slot->Tail());
+    ++Written;
+    if (Slot->Size < Source.BlockSize) {
+      // The last line, without a line end.
+      if (int Last = ProcessHere(Seam); Last != 0)
+        return Last;
+      Pipeline.AddDisplayed(Displayed);
+      return 0;
+    }
+    if (!Slot->HasLf && Seam.size() >= Tuning.LongStretch)
+      if (int Long = ProcessLongSeam(); Long != 0)
+        return Long;
+    if (platform::PendingTerminationSignal() != 0)
+      return platform::feInterrupted;
   }
-  const int Error = Output.WriteText(Slot.Out.Bytes());
-  ++Written;
-  Displayed += Slot.Displayed;
-  Slot.Out.Clear(Modest);
-  if (Error != 0)
-    return Error;
-  return platform::PendingTerminationSignal() != 0 ? platform::feInterrupted : 0;
 }
 
-int TFeeder::Drain() {
-  while (Written < Ring.Handed)
-    if (int Error = WriteNext(); Error != 0)
-      return Error;
+// Waits until the next block in input order is done, processing blocks no
+// worker has taken meanwhile rather than idling.
+int TFeeder::WaitForNext(TSlot*& Slot) {
+  Slot = &Ring.Slots[Written % Ring.Slots.size()];
+  std::unique_lock Guard(Ring.Lock);
+  while (!Slot->Done && !Ring.Failure) {
+    if (Ring.Taken == Ring.Handed) {
+      Ring.BlockDone.wait(Guard);
+      continue;
+    }
+    TSlot& Untaken = Ring.Slots[Ring.Taken++ % Ring.Slots.size()];
+    Guard.unlock();
+    if (!Local)
+      Local.emplace(Source.Settings);
+    ProcessSlot(Source, *Local, Untaken);
+    Guard.lock();
+    Untaken.Done = true;
+  }
+  if (Ring.Failure)
+    std::rethrow_exception(Ring.Failure);
+  Slot->Done = false;
   return 0;
 }
 
-// A stretch with no LF to cut at goes through the run's own pipeline
-// straight to the output, once every block before it is out.
-int TFeeder::ProcessHere(std::string_view Stretch) {
-  if (Filling != nullptr)
-    Hand();
-  if (int Error = Drain(); Error != 0)
-    return Error;
+// Whole lines through the run's own pipeline, straight to the output.
+int TFeeder::ProcessHere(std::string_view Lines) {
+  if (Lines.empty())
+    return 0;
   TOutputSink Out(Output);
-  if (!Pipeline.ProcessBlock(Stretch, Out))
-    return Out.Error;
-  return platform::PendingTerminationSignal() != 0 ? platform::feInterrupted : 0;
+  return Pipeline.ProcessBlock(Lines, Out) ? 0 : Out.Error;
+}
+
+// A stretch with no LF (a file with CR line ends, or one very long line) is
+// not held whole: its lines up to a CR that is not the last byte are
+// complete, as no LF can follow that CR.
+int TFeeder::ProcessLongSeam() {
+  const std::size_t Cr = Seam.size() < 2 ? std::string::npos : Seam.rfind('\r', Seam.size() - 2);
+  if (Cr == std::string::npos)
+    return 0;  // one long line: held whole, as one pipeline holds it
+  if (int Error = ProcessHere(std::string_view(Seam).substr(0, Cr + 1)); Error != 0)
+    return Error;
+  Seam.erase(0, Cr + 1);
+  return 0;
 }
 
 }  // namespace
@@ -346,9 +347,10 @@ int FeedInParallel(TTextInput& Input, core::TTextOutput& Output, engine::TLinePi
   const unsigned Helpers = FeedWorkerCount(Tuning) - 1;
   // Two blocks per processing thread: one being processed while the next
   // waits, so none idles while the writer catches up.
-  TBlockRing Ring(2 * (Helpers + 1));
-  TWorkers Workers(Ring, Settings, Helpers);  // joined before Ring goes
-  TFeeder Feeder(Input, Output, Pipeline, Settings, Tuning, Ring);
+  TBlockRing Ring(2 * (Helpers + 1), Tuning.BlockSize);
+  const TBlockSource Source{Input, Settings, Tuning.BlockSize};
+  TWorkers Workers(Ring, Source, Helpers);  // joined before Ring goes
+  TFeeder Feeder(Output, Pipeline, Source, Tuning, Ring);
   return Feeder.Run();
 }
 

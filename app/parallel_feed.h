@@ -20,12 +20,11 @@ namespace vellary::app {
 inline constexpr unsigned MaxFeedWorkers = 8;
 
 struct TParallelTuning {
-  // A block ends at the first LF from this many bytes on (or where the
-  // reader's piece of whole lines ends).
+  // Bytes of the input per block; the line cut by a block's edge is joined
+  // and processed by the writing thread.
   std::size_t BlockSize = 512 * 1024;
-  // A stretch of input this long with no LF to cut at (one very long line,
-  // CR line ends) is processed by the writer itself, so that it is neither
-  // copied nor held twice.
+  // A stretch of input this long with no LF (CR line ends, or one very long
+  // line) has its lines up to its last CR processed rather than held.
   std::size_t LongStretch = 1024 * 1024;
   // Smaller files keep the single-threaded path: the threads would cost more
   // than they save.
@@ -55,8 +54,9 @@ bool WorthFeedingInParallel(const std::string& Name, const TTextInput& Input,
 // FinishOutput tallies the whole input. Returns 0; the error code of the
 // first failed read (after every line before it has been written) or write;
 // or platform::feInterrupted when a termination signal arrived (every block
-// before it written whole). Only the calling thread touches Input and
-// Output, and no thread outlives the call.
+// before it written whole). Every thread reads Input by offset from the
+// file's start (a named file is opened there); only the calling thread
+// writes Output, and no thread outlives the call.
 [[nodiscard]] int FeedInParallel(TTextInput& Input, core::TTextOutput& Output,
                                  engine::TLinePipeline& Pipeline,
                                  const engine::TPipelineSettings& Settings,

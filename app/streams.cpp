@@ -165,6 +165,11 @@ int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
   return 0;
 }
 
+int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
+               std::size_t& Got) {
+  return platform::ReadBytesAt(Input.Handle, Offset, Bytes, Size, Got);
+}
+
 int CloseText(TTextInput& Input) {
   if (Input.Handle == platform::InvalidHandle)
     return 0;

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -52,6 +53,8 @@ public:
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
   friend int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
   friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
+  friend int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
+                        std::size_t& Got);
   friend int CloseText(TTextInput& Input);
 
 private:
@@ -99,6 +102,11 @@ private:
 // call); AtEnd is set when no byte remains. Returns 0 or an error code. Use
 // one of the two reads on an input, not both.
 [[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
+// Reads raw bytes from Offset of the opened file (a regular one), fewer than
+// Size only at its end, leaving the reads above untouched; several threads
+// may call it at once.
+[[nodiscard]] int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
+                             std::size_t& Got);
 [[nodiscard]] int CloseText(TTextInput& Input);
 
 // Creates or empties Name for writing (others may read) with a buffer of

@@ -1,6 +1,8 @@
 // Buffered, code-page-converting text output over a native handle.
 #include "core/text_output.h"
 
+#include "core/record_copy.h"
+
 #include <cstring>
 
 namespace vellary::core {
@@ -85,23 +87,38 @@ int TTextOutput::WriteRecordSlowly(std::string_view Text) {
 
 int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
   Records = Empty = 0;
-  const char* P = Lines.data();
-  const char* End = P + Lines.size();
-  while (P < End) {
-    const auto* Lf = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(End - P)));
-    const std::size_t Length = static_cast<std::size_t>((Lf != nullptr ? Lf : End) - P);
+  while (!Lines.empty()) {
+    if (Direct) {
+      // As many whole lines as surely fit the buffer as records, in one pass.
+      std::size_t Take = Lines.size();
+      if (const std::size_t Room = TextBufferSize - Used; 2 * Take + 2 > Room) {
+        const std::size_t Fits = Room < 2 ? 0 : (Room - 2) / 2;
+        const std::size_t Lf = Fits == 0 ? std::string_view::npos : Lines.rfind('\n', Fits - 1);
+        Take = Lf == std::string_view::npos ? 0 : Lf + 1;
+      }
+      if (Take > 0) {
+        std::size_t Copied = 0, Blank = 0;
+        char* const Free = Buffer.get() + Used;
+        Used += static_cast<std::size_t>(CopyLfLinesAsRecords(Lines.substr(0, Take), Free, Copied, Blank) - Free);
+        Records += Copied;
+        Empty += Blank;
+        Lines.remove_prefix(Take);
+        continue;
+      }
+      if (Used > 0) {  // room for the next line
+        if (int Error = Flush(); Error != 0)
+          return Error;
+        continue;
+      }
+    }
+    // A line longer than half the buffer, or an output that is not direct.
+    const std::size_t Lf = Lines.find('\n');
+    const std::size_t Length = Lf == std::string_view::npos ? Lines.size() : Lf;
     ++Records;
     Empty += Length == 0 ? 1 : 0;
-    if (Direct && TextBufferSize - Used >= Length + 2) {
-      // The record path of WriteRecord, without a call per line.
-      std::memcpy(Buffer.get() + Used, P, Length);
-      Buffer[Used + Length] = '\r';
-      Buffer[Used + Length + 1] = '\n';
-      Used += Length + 2;
-    } else if (int Error = WriteRecordSlowly(std::string_view(P, Length)); Error != 0) {
+    if (int Error = WriteRecordSlowly(Lines.substr(0, Length)); Error != 0)
       return Error;
-    }
-    P += Length + (Lf != nullptr ? 1 : 0);
+    Lines.remove_prefix(Lf == std::string_view::npos ? Length : Length + 1);
   }
   return 0;
 }

@@ -142,6 +142,11 @@ bool ReadMayWait(TNativeHandle Handle);
 // whose writer has gone). Retries on EINTR unless a termination signal is
 // pending (then feInterrupted).
 [[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
+// Reads up to Size bytes of a file from Offset, fewer only at its end, and
+// leaves nothing another thread's positioned read depends on: several
+// threads may read one handle at once.
+[[nodiscard]] int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::size_t Size,
+                              std::size_t& Got);
 // Writes all Size bytes (looping over short writes; feInterrupted when a
 // termination signal cuts a blocked write short). On Windows a write to
 // standard output whose reader has gone (closed pipe) ends the process at

@@ -427,6 +427,28 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
   }
 }
 
+int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::size_t Size,
+                std::size_t& Got) {
+  Got = 0;
+  const int Fd = static_cast<int>(Handle);
+  while (Got < Size) {
+    const std::size_t Wanted = Size - Got < MaxTransfer ? Size - Got : MaxTransfer;
+    const ssize_t Result = ::pread(Fd, Buffer + Got, Wanted, static_cast<off_t>(Offset + Got));
+    if (Result > 0) {
+      Got += static_cast<std::size_t>(Result);
+      continue;
+    }
+    if (Result == 0)
+      return 0;
+    const int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
+    if (Error != EINTR)
+      return MapErrno(Error);
+  }
+  return 0;
+}
+
 int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
   int Fd = static_cast<int>(Handle);
   if (Fd == STDOUT_FILENO && StandardOutputClosed && Size > 0)

@@ -337,6 +337,28 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
   return MapError(Error);
 }
 
+// A synchronous handle serializes positioned reads from several threads;
+// each names its own offset, so none depends on the file pointer it moves.
+int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::size_t Size,
+                std::size_t& Got) {
+  Got = 0;
+  while (Got < Size) {
+    OVERLAPPED At{};
+    At.Offset = static_cast<DWORD>(Offset + Got);
+    At.OffsetHigh = static_cast<DWORD>((Offset + Got) >> 32);
+    DWORD Read = 0;
+    const DWORD Wanted = static_cast<DWORD>(Size - Got < MaxTransfer ? Size - Got : MaxTransfer);
+    if (!ReadFile(ToWin(Handle), Buffer + Got, Wanted, &Read, &At)) {
+      const DWORD Error = GetLastError();
+      return Error == ERROR_HANDLE_EOF ? 0 : MapError(Error);
+    }
+    if (Read == 0)
+      return 0;
+    Got += Read;
+  }
+  return 0;
+}
+
 // Windows reports a pipe without a reader as ERROR_NO_DATA (anonymous pipe)
 // or ERROR_BROKEN_PIPE; a named pipe whose server went away, and Wine for
 // any pipe, as ERROR_PIPE_NOT_CONNECTED.

@@ -152,9 +152,10 @@ TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
 }
 
 TEST_F(TextFiles, LfLinesAtOnceAreTheRecordsLineByLine) {
-  // Empty lines, a last line without LF, and enough lines to fill the buffer
-  // several times over, so that records straddle its end.
-  std::string Lines = "\nfirst\n\n";
+  // Empty lines, a last line without LF, a line longer than half the
+  // buffer, and enough lines to fill it several times over, so that records
+  // straddle its end.
+  std::string Lines = "\nfirst\n\n" + std::string(core::TextBufferSize / 2 + 7, 'y') + "\n";
   for (int I = 0; Lines.size() < 3 * core::TextBufferSize; ++I)
     Lines += std::string(static_cast<std::size_t>(I % 97), 'x') + "\n";
   Lines += "last";
