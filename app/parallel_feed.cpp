@@ -1,5 +1,5 @@
-// The parallel feed: the calling thread reads and writes, a ring of block
-// slots bounds the memory in flight, and workers take the slots in turn.
+// The parallel feed: every thread reads the blocks it processes, a ring of
+// block slots bounds the memory in flight, and the calling thread writes.
 #include "app/parallel_feed.h"
 
 #include "app/output_sink.h"
@@ -213,7 +213,7 @@ public:
   int Run();
 
 private:
-  int WaitForNext(TSlot*& Slot);
+  TSlot& WaitForNext();
   int ProcessHere(std::string_view Lines);
   int ProcessLongSeam();
 
@@ -241,34 +241,32 @@ int TFeeder::Run() {
       }
     }
     Ring.WorkReady.notify_all();
-    TSlot* Slot = nullptr;
-    if (int Error = WaitForNext(Slot); Error != 0)
-      return Error;
+    TSlot& Slot = WaitForNext();
     // Every line before a failed read is written before it is reported; the
     // line it cut is not whole.
-    if (Slot->ReadError != 0)
-      return Slot->ReadError;
-    Seam.append(Slot->Head());
-    if (Slot->HasLf) {
+    if (Slot.ReadError != 0)
+      return Slot.ReadError;
+    Seam.append(Slot.Head());
+    if (Slot.HasLf) {
       if (int Error = ProcessHere(Seam); Error != 0)
         return Error;
       ClearBuffer(Seam, Modest);
     }
-    const int Error = Output.WriteText(Slot->Out.Bytes());
-    Displayed += Slot->Displayed;
-    Slot->Out.Clear(Modest);
+    const int Error = Output.WriteText(Slot.Out.Bytes());
+    Displayed += Slot.Displayed;
+    Slot.Out.Clear(Modest);
     if (Error != 0)
       return Error;
-    Seam.append(Slot->Tail());
+    Seam.append(Slot.Tail());
     ++Written;
-    if (Slot->Size < Source.BlockSize) {
+    if (Slot.Size < Source.BlockSize) {
       // The last line, without a line end.
       if (int Last = ProcessHere(Seam); Last != 0)
         return Last;
       Pipeline.AddDisplayed(Displayed);
       return 0;
     }
-    if (!Slot->HasLf && Seam.size() >= Tuning.LongStretch)
+    if (!Slot.HasLf && Seam.size() >= Tuning.LongStretch)
       if (int Long = ProcessLongSeam(); Long != 0)
         return Long;
     if (platform::PendingTerminationSignal() != 0)
@@ -278,10 +276,10 @@ int TFeeder::Run() {
 
 // Waits until the next block in input order is done, processing blocks no
 // worker has taken meanwhile rather than idling.
-int TFeeder::WaitForNext(TSlot*& Slot) {
-  Slot = &Ring.Slots[Written % Ring.Slots.size()];
+TSlot& TFeeder::WaitForNext() {
+  TSlot& Slot = Ring.Slots[Written % Ring.Slots.size()];
   std::unique_lock Guard(Ring.Lock);
-  while (!Slot->Done && !Ring.Failure) {
+  while (!Slot.Done && !Ring.Failure) {
     if (Ring.Taken == Ring.Handed) {
       Ring.BlockDone.wait(Guard);
       continue;
@@ -296,8 +294,8 @@ int TFeeder::WaitForNext(TSlot*& Slot) {
   }
   if (Ring.Failure)
     std::rethrow_exception(Ring.Failure);
-  Slot->Done = false;
-  return 0;
+  Slot.Done = false;
+  return Slot;
 }
 
 // Whole lines through the run's own pipeline, straight to the output.

@@ -13,7 +13,8 @@
 #
 #   bash bench/compare.sh [runs, default 5] [log size in MB, default 400]
 #
-# VELLARY=path picks the program (default build/app/vellary); VELLARY_BEFORE=
+# VELLARY=path picks the program (default build/app/vellary); ONLY="name ..."
+# runs just the named rows (the names given to job below); VELLARY_BEFORE=
 # path adds that build's median for each job and the ratio of the two, so a
 # change is measured before and after in one run; VELLARY_ONE_CORE=1 holds
 # every vellary run of the other rows to one core. Needs a release build (the
@@ -23,7 +24,7 @@ cd "$(dirname "$0")/.."
 
 RUNS=${1:-5}
 SIZE=${2:-400}
-BIN=${VELLARY:-build/app/vellary}
+BIN=$(realpath -m "${VELLARY:-build/app/vellary}")
 BEFORE=${VELLARY_BEFORE:-}
 DATA=bench-data
 mkdir -p "$DATA"
@@ -60,7 +61,7 @@ if [ ! -f "$REP" ]; then
 fi
 
 # The sample replacement file and the same nine pairs as a sed script.
-(cd "$DATA" && "../$BIN" --ms sample.txt >/dev/null)
+(cd "$DATA" && "$BIN" --ms sample.txt >/dev/null)
 [ -z "${VELLARY_ONE_CORE:-}" ] || { BIN="$ONE $BIN"; [ -z "$BEFORE" ] || BEFORE="$ONE $BEFORE"; }
 cat > "$DATA/pairs.sed" <<'SED'
 s/Old/New!/gI
@@ -89,10 +90,14 @@ AWK
 
 # run CMD...: one timed run; appends "seconds peak-KiB" to the named series.
 # Each run starts with no dirty pages left by the one before: otherwise the
-# write-back of the previous output lands on whichever job runs next.
+# write-back of the previous output lands on whichever job runs next. Each
+# writes a new file, too: emptying the last run's 400 MB output costs a
+# fixed 0.2 s on a disk mounted with discard, a cost of the file system that
+# would be timed as either program's.
 declare -A SERIES
 timed() {
   local key=$1; shift
+  rm -f "$OUT.v" "$OUT.t"
   sync
   /usr/bin/time -f "%e %M" -o "$DATA/time.txt" bash -c "$*" 2>/dev/null
   SERIES[$key]+="$(cat "$DATA/time.txt");"
@@ -148,6 +153,8 @@ if command -v rg >/dev/null; then
   job skip-rg-mmap "skip lines vs rg -iv, mmap" "${MINE[skip]}" "rg -iv debug $LOG > $OUT.t"
 fi
 
+# ONLY="name ..." keeps just those rows.
+[ -z "${ONLY:-}" ] || read -ra JOBS <<<"$ONLY"
 for job in "${JOBS[@]}"; do
   for ((i = 0; i < RUNS; i++)); do
     timed "$job.mine" "${MINE[$job]}"
