@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -25,17 +26,20 @@ inline char* CopyLfLinesAsRecords(std::string_view Lines, char* Out, std::size_t
   std::size_t Lfs = 0, Blank = 0;
   bool LineStart = true;  // P is at the start of a line
 #ifdef VELLARY_RECORD_COPY_SSE2
-  // Sixteen bytes are copied at a time; at a LF the copy resumes behind it,
-  // so a line costs one step besides its length. The store may run past the
-  // LF, into room that later records overwrite.
+  // Thirty-two bytes are copied at a time; at a LF the copy resumes behind
+  // it, so a line costs one step besides its length. The stores may run past
+  // the LF, into room that later records overwrite.
   const __m128i LfBytes = _mm_set1_epi8('\n');
-  while (End - P >= 16) {
-    const __m128i Chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
-    const auto Mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Chunk, LfBytes)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), Chunk);
+  while (End - P >= 32) {
+    const __m128i Low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+    const __m128i High = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), Low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 16), High);
+    const auto Mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, LfBytes))) |
+                      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(High, LfBytes))) << 16;
     if (Mask == 0) {
-      P += 16;
-      Out += 16;
+      P += 32;
+      Out += 32;
       LineStart = false;
       continue;
     }
