@@ -74,7 +74,7 @@ private:
 // or from its start in the first block, to behind its last LF) are processed
 // there; the line cut by each block edge is joined by the writer from the
 // tail of one block and the head of the next.
-struct TSlot {
+struct alignas(64) TSlot {
   std::unique_ptr<char[]> In;  // BlockSize bytes
   std::uint64_t Index = 0;
   std::size_t Size = 0;        // bytes read: fewer than BlockSize at the end of the file
