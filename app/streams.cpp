@@ -1,5 +1,6 @@
-// Text input and output files: line reading over a growing buffer, output
-// creation, and the error texts of failed file operations.
+// Text input and output files: the input as a block source, line reading
+// over a growing buffer, output creation, and the error texts of failed
+// file operations.
 #include "app/streams.h"
 
 #include "core/core_state.h"
@@ -7,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace vellary::app {
 
@@ -56,7 +59,7 @@ core::TStatus FileNameMissing(std::string_view Option) {
           core::SubstituteArgs("The %s parameter requires a valid filename.", {Option})};
 }
 
-// ---- Reading lines -----------------------------------------------------------
+// ---- Reading -----------------------------------------------------------------
 
 void TTextInput::TReadBuffer::DropFront(std::size_t N) {
   if (N == 0)
@@ -71,7 +74,7 @@ char* TTextInput::TReadBuffer::Reserve(std::size_t N) {
     std::size_t NewCapacity = Capacity == 0 ? N : Capacity;
     while (NewCapacity - Size < N)
       NewCapacity *= 2;
-    std::unique_ptr<char[]> Larger(new char[NewCapacity]);
+    auto Larger = std::make_unique_for_overwrite<char[]>(NewCapacity);
     if (Size != 0)
       std::memcpy(Larger.get(), Bytes.get(), Size);
     Bytes = std::move(Larger);
@@ -84,90 +87,52 @@ TTextInput::~TTextInput() {
   (void)CloseText(*this);
 }
 
-// Drops the bytes already handed out and appends the next block of the file.
+// Drops the lines handed out, appends the next read and hands out the whole
+// lines now held (all of them at the end of the file).
 int TTextInput::Fill() {
-  if (FlushBeforeRead != nullptr) {
-    if (int Error = FlushBeforeRead->Flush(); Error != 0)
-      return Error;
-  }
   Buffer.DropFront(Start);
-  NoLineEndTo -= Start;
-  Start = 0;
+  const std::size_t Held = Buffer.size();
   std::size_t Got = 0;
-  int Error = platform::ReadBytes(Handle, Buffer.Reserve(InputBufferSize), InputBufferSize, Got);
+  if (int Error = platform::ReadBytes(Handle, Buffer.Reserve(InputBufferSize), InputBufferSize, Got);
+      Error != 0)
+    return Error;
   Buffer.Commit(Got);
-  if (Error == 0 && Got == 0)
-    Eof = true;
-  return Error;
-}
-
-// Where the whole lines among the bytes not handed out end: behind the last
-// LF or CR. Start when there is none.
-std::size_t TTextInput::WholeLinesEnd() {
-  const std::size_t End = Buffer.size();
-  for (std::size_t I = End; I > NoLineEndTo && I > Start; --I)
-    if (Buffer[I - 1] == '\n' || Buffer[I - 1] == '\r')
-      return I;
-  NoLineEndTo = End;
-  return Start;
+  Eof = Got == 0;
+  // What was held has no line end but perhaps a last CR: look from there.
+  const std::size_t From = Held == 0 ? 0 : Held - 1;
+  const engine::TWholeLines Whole =
+      engine::WholeLinesOf(std::string_view(Buffer.data() + From, Buffer.size() - From), true);
+  Start = Eof ? Buffer.size() : Whole.Found ? From + Whole.End : 0;
+  Lines.Reset(std::string_view(Buffer.data(), Start));
+  return 0;
 }
 
 int OpenTextInput(TTextInput& Input, const std::string& Name) {
   (void)CloseText(Input);
   Input.Buffer.clear();
   Input.Start = 0;
-  Input.NoLineEndTo = 0;
   Input.Eof = false;
-  Input.PendingCr = false;
   Input.Lines.Reset({});
-  return platform::OpenForReading(Name, Input.Handle);
-}
-
-int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd) {
-  Block = std::string_view();
-  AtEnd = false;
-  for (;;) {
-    // A block that ended with CR was handed out at once, so that a pipe-fed
-    // run stays prompt; a LF that follows belongs to that line end.
-    if (Input.PendingCr && Input.Start < Input.Buffer.size()) {
-      if (Input.Buffer[Input.Start] == '\n')
-        Input.NoLineEndTo = ++Input.Start;
-      Input.PendingCr = false;
-    }
-    const char* Begin = Input.Buffer.data() + Input.Start;
-    if (Input.Eof) {
-      Block = std::string_view(Begin, Input.Buffer.size() - Input.Start);
-      AtEnd = Block.empty();
-      Input.Start = Input.NoLineEndTo = Input.Buffer.size();
-      return 0;
-    }
-    if (const std::size_t End = Input.WholeLinesEnd(); End > Input.Start) {
-      Block = std::string_view(Begin, End - Input.Start);
-      Input.Start = Input.NoLineEndTo = End;
-      Input.PendingCr = Input.Buffer[End - 1] == '\r';
-      return 0;
-    }
-    if (int Error = Input.Fill(); Error != 0)
-      return Error;
-  }
+  if (int Error = platform::OpenForReading(Name, Input.Handle); Error != 0)
+    return Error;
+  std::error_code SizeError;
+  Input.KnownSize = std::filesystem::file_size(Name, SizeError);
+  Input.AtOffsets = !SizeError && !platform::ReadMayWait(Input.Handle);
+  return 0;
 }
 
 int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
   AtEnd = false;
   while (!Input.Lines.Next(Line)) {
-    std::string_view Block;
-    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0 || AtEnd) {
+    if (Input.Eof) {
+      AtEnd = true;
       Line = std::string_view();
-      return Error;
+      return 0;
     }
-    Input.Lines.Reset(Block);
+    if (int Error = Input.Fill(); Error != 0)
+      return Error;
   }
   return 0;
-}
-
-int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
-               std::size_t& Got) {
-  return platform::ReadBytesAt(Input.Handle, Offset, Bytes, Size, Got);
 }
 
 int CloseText(TTextInput& Input) {

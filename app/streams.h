@@ -15,8 +15,7 @@
 
 namespace vellary::app {
 
-// Bytes asked for per read. Larger than the classic 64 KiB: on large files
-// it saves about a third of the system time, and nothing else depends on it.
+// Bytes asked for per read of a file read line by line.
 inline constexpr std::size_t InputBufferSize = 262144;
 
 // The text shown after " -- " for a failed file operation's error code:
@@ -31,46 +30,64 @@ core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 // ExitNoValidFile with "The <Option> parameter requires a valid filename.".
 core::TStatus FileNameMissing(std::string_view Option);
 
-// A text file read in blocks of whole lines, or line by line. Lines end at
-// CR LF, a lone LF or a lone CR (see engine::TLineCutter); every other byte
-// (NUL, byte 26, a byte-order mark) stays in the line. Memory grows with the
-// longest line, not with the file.
-class TTextInput {
+// Where the input feed takes its bytes from: a regular file, read by offset
+// by any thread, or an input read in order by one thread (a pipe, a FIFO, a
+// terminal, a socket).
+class TBlockSource {
+public:
+  virtual ~TBlockSource() = default;
+  // True when ReadAt may be used, from any thread; otherwise ReadNext.
+  virtual bool ReadsAtOffsets() const = 0;
+  // The size in bytes when read by offset, as it was when opened.
+  virtual std::uint64_t Size() const = 0;
+  // Up to Size bytes from Offset, fewer only at the end.
+  [[nodiscard]] virtual int ReadAt(std::uint64_t Offset, char* Bytes, std::size_t Size,
+                                   std::size_t& Got) const = 0;
+  // The next bytes in order, at least one unless at the end (Got 0); may
+  // wait for them to arrive.
+  [[nodiscard]] virtual int ReadNext(char* Bytes, std::size_t Size, std::size_t& Got) = 0;
+  // True when ReadNext would wait now for input to arrive.
+  virtual bool NextReadWaits() const = 0;
+};
+
+// A text file: the input file, fed as a block source, or the replacement
+// file, read line by line. Lines end at CR LF, a lone LF or a lone CR (see
+// engine::TLineCutter); every other byte (NUL, byte 26, a byte-order mark)
+// stays in the line. Memory grows with the longest line, not with the file.
+class TTextInput final : public TBlockSource {
 public:
   TTextInput() = default;
   TTextInput(const TTextInput&) = delete;
   TTextInput& operator=(const TTextInput&) = delete;
-  ~TTextInput();
+  ~TTextInput() override;
 
-  // Flushed before every read of the file, so that redirected standard
-  // output stays prompt when the input is a pipe.
-  void SetFlushBeforeRead(core::TTextOutput* Output) { FlushBeforeRead = Output; }
-  // True when a read may wait for input to arrive (a pipe or a terminal).
-  bool ReadMayWait() const {
-    return Handle != platform::InvalidHandle && platform::ReadMayWait(Handle);
+  bool ReadsAtOffsets() const override { return AtOffsets; }
+  std::uint64_t Size() const override { return KnownSize; }
+  [[nodiscard]] int ReadAt(std::uint64_t Offset, char* Bytes, std::size_t Size,
+                           std::size_t& Got) const override {
+    return platform::ReadBytesAt(Handle, Offset, Bytes, Size, Got);
   }
+  [[nodiscard]] int ReadNext(char* Bytes, std::size_t Size, std::size_t& Got) override {
+    return platform::ReadBytes(Handle, Bytes, Size, Got);
+  }
+  bool NextReadWaits() const override { return platform::ReadWouldWait(Handle); }
 
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
-  friend int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
   friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
-  friend int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
-                        std::size_t& Got);
   friend int CloseText(TTextInput& Input);
 
 private:
   [[nodiscard]] int Fill();
-  std::size_t WholeLinesEnd();
 
   platform::TNativeHandle Handle = platform::InvalidHandle;
-  core::TTextOutput* FlushBeforeRead = nullptr;
-  // Bytes read and not yet handed out. Not a std::string: growing one fills
-  // the new room with zeros, a pass over every byte that a read overwrites.
+  bool AtOffsets = false;
+  std::uint64_t KnownSize = 0;
+  // Bytes read and not yet handed out as lines. Not a std::string: growing
+  // one fills the new room with zeros, a pass over every byte a read overwrites.
   class TReadBuffer {
   public:
     const char* data() const { return Bytes.get(); }
-    char* data() { return Bytes.get(); }
     std::size_t size() const { return Size; }
-    char operator[](std::size_t I) const { return Bytes[I]; }
     void clear() { Size = 0; }
     void DropFront(std::size_t N);
     // Room for N more bytes after size(); the caller then Commits what it wrote.
@@ -83,30 +100,16 @@ private:
     std::size_t Capacity = 0;
   };
   TReadBuffer Buffer;
-  std::size_t Start = 0;        // first byte not yet handed out
-  std::size_t NoLineEndTo = 0;  // no line end in [Start, this): a long line is searched once
+  std::size_t Start = 0;      // first byte not yet handed out as lines
   bool Eof = false;
-  bool PendingCr = false;       // the last block ended with CR: skip a LF that follows
-  engine::TLineCutter Lines;    // the lines of the last block, for ReadTextLine
+  engine::TLineCutter Lines;  // the whole lines of the last read
 };
 
 // Opens an existing file for reading, shared for reading and writing.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
-// Block receives the next whole lines with their line ends, as many as the
-// buffer holds (valid until the next call); when a block ends with CR, the
-// LF of that CR LF, should it come with the next read, is dropped, so no
-// block begins inside a line end. At the end of the file the last line comes
-// without one. AtEnd is set when no byte remains. Returns 0 or an error code.
-[[nodiscard]] int ReadTextBlock(TTextInput& Input, std::string_view& Block, bool& AtEnd);
 // Line receives the next line without its line end (valid until the next
-// call); AtEnd is set when no byte remains. Returns 0 or an error code. Use
-// one of the two reads on an input, not both.
+// call); AtEnd is set when no byte remains. Returns 0 or an error code.
 [[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
-// Reads raw bytes from Offset of the opened file (a regular one), fewer than
-// Size only at its end, leaving the reads above untouched; several threads
-// may call it at once.
-[[nodiscard]] int ReadTextAt(const TTextInput& Input, std::uint64_t Offset, char* Bytes, std::size_t Size,
-                             std::size_t& Got);
 [[nodiscard]] int CloseText(TTextInput& Input);
 
 // Creates or empties Name for writing (others may read) with a buffer of

@@ -1,11 +1,39 @@
-// Buffered, code-page-converting text output over a native handle.
+// Buffered, code-page-converting text output over a native handle, a string
+// or memory.
 #include "core/text_output.h"
 
 #include "core/record_copy.h"
 
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
 #include <cstring>
 
 namespace vellary::core {
+namespace {
+
+// Offset of the first byte above 127 in Text, or Text.size(); eight bytes
+// at a time, as most text of a log is ASCII.
+std::size_t FirstNonAscii(std::string_view Text) {
+  std::size_t I = 0;
+  for (; I + 8 <= Text.size(); I += 8) {
+    std::uint64_t Word;
+    std::memcpy(&Word, Text.data() + I, sizeof Word);
+    if ((Word & 0x8080808080808080ull) != 0)
+      break;
+  }
+  while (I < Text.size() && static_cast<unsigned char>(Text[I]) < 0x80)
+    ++I;
+  return I;
+}
+
+// Behind the LF that ends the line holding Offset, or Text.size().
+std::size_t LineEndFrom(std::string_view Text, std::size_t Offset) {
+  const std::size_t Lf = Text.find('\n', Offset);
+  return Lf == std::string_view::npos ? Text.size() : Lf + 1;
+}
+
+}  // namespace
 
 TTextOutput::~TTextOutput() {
   if (OwnsHandle && Handle != platform::InvalidHandle) {
@@ -14,53 +42,125 @@ TTextOutput::~TTextOutput() {
   }
 }
 
-void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
-                       platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+void TTextOutput::BindTo(TFlushMode NewMode, platform::TCodePage TextCodePage,
+                         platform::TCodePage OutputCodePage) {
   (void)Close();
-  Handle = NewHandle;
-  OwnsHandle = Owns;
   Mode = NewMode;
   From = TextCodePage;
   To = OutputCodePage;
   Convert = TextCodePage != OutputCodePage;
+  AsciiPasses = platform::AsciiCompatible(From) && platform::AsciiCompatible(To);
   Capture = nullptr;
+  InMemory = false;
   Used = 0;
-  if (!Buffer)
+}
+
+void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
+                       platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+  BindTo(NewMode, TextCodePage, OutputCodePage);
+  Handle = NewHandle;
+  OwnsHandle = Owns;
+  if (Capacity != TextBufferSize) {
     Buffer = std::make_unique_for_overwrite<char[]>(TextBufferSize);
-  UpdateDirect();
+    Capacity = TextBufferSize;
+  }
+  UpdateKept();
 }
 
-void TTextOutput::BindToString(std::string* NewCapture) {
-  (void)Close();
-  Handle = platform::InvalidHandle;
-  OwnsHandle = false;
-  Mode = fmWriteThrough;
-  Convert = false;
+void TTextOutput::BindToString(std::string* NewCapture, platform::TCodePage TextCodePage,
+                               platform::TCodePage OutputCodePage) {
+  BindTo(fmWriteThrough, TextCodePage, OutputCodePage);
   Capture = NewCapture;
-  UpdateDirect();
+  UpdateKept();
 }
 
-int TTextOutput::Append(std::string_view Bytes) {
-  if (FlushFirst != nullptr) {
-    if (int Error = FlushFirst->Flush(); Error != 0)
-      return Error;
+void TTextOutput::BindToMemory(platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+  BindTo(fmBuffered, TextCodePage, OutputCodePage);
+  InMemory = true;
+  UpdateKept();
+}
+
+void TTextOutput::SetFlushFirst(TTextOutput* Other) {
+  FlushFirst = Other;
+  UpdateKept();
+}
+
+void TTextOutput::UpdateKept() {
+  Kept = FlushFirst == nullptr &&
+         (InMemory || (Mode == fmBuffered && Handle != platform::InvalidHandle));
+}
+
+char* TTextOutput::Room(std::size_t N) {
+  if (Capacity - Used < N) {
+    // Doubling keeps a very long line linear; memory stays proportional to it.
+    const std::size_t Larger = std::max(2 * Capacity, Used + N);
+    auto Grown = std::make_unique_for_overwrite<char[]>(Larger);
+    if (Used != 0)
+      std::memcpy(Grown.get(), Buffer.get(), Used);
+    Buffer = std::move(Grown);
+    Capacity = Larger;
   }
-  if (Convert) {
-    platform::ConvertCodePage(Bytes, From, To, Scratch);
-    Bytes = Scratch;
-  }
-  if (Capture != nullptr) {
-    Capture->append(Bytes);
+  return Buffer.get() + Used;
+}
+
+int TTextOutput::FlushFirstOutput() {
+  return FlushFirst != nullptr ? FlushFirst->Flush() : 0;
+}
+
+// A console is written at every record, a buffer when it has filled.
+int TTextOutput::AfterWrite() {
+  if (InMemory)
     return 0;
-  }
-  if (Handle == platform::InvalidHandle)
-    return 0;  // unbound: nowhere to go
-  // A large piece goes straight out rather than through the buffer.
-  if (TextBufferSize - Used < Bytes.size()) {
+  if (Mode == fmWriteThrough || Used >= TextBufferSize || Capture != nullptr)
+    return Flush();
+  return 0;
+}
+
+int TTextOutput::WriteRecordSlowly(std::string_view Text) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  // A buffered output writes what it holds first, so that a record that
+  // fits the buffer never makes it grow.
+  if (!InMemory && Used != 0 && Capacity - Used < Text.size() + 2) {
     if (int Error = Flush(); Error != 0)
       return Error;
-    if (Bytes.size() >= TextBufferSize)
-      return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
+  }
+  char* Free = Room(Text.size() + 2);
+  if (!Text.empty())
+    std::memcpy(Free, Text.data(), Text.size());
+  Free[Text.size()] = '\r';
+  Free[Text.size() + 1] = '\n';
+  Used += Text.size() + 2;
+  return AfterWrite();
+}
+
+int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  char* Free = Room(2 * Lines.size() + 2);
+  Used += static_cast<std::size_t>(CopyLfLinesAsRecords(Lines, Free, Records, Empty) - Free);
+  return AfterWrite();
+}
+
+int TTextOutput::WriteText(std::string_view Text) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  if (!Text.empty())
+    std::memcpy(Room(Text.size()), Text.data(), Text.size());
+  Used += Text.size();
+  return AfterWrite();
+}
+
+int TTextOutput::WriteConverted(std::string_view Bytes) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  // What is held still needs converting, so it goes first; a large piece
+  // goes straight out rather than through the buffer.
+  assert(!InMemory && "a block in memory is written by WriteRecord");
+  if (Convert || !Kept || Used + Bytes.size() > Capacity) {
+    if (int Error = Flush(); Error != 0)
+      return Error;
+    return Deliver(Bytes);
   }
   if (!Bytes.empty())
     std::memcpy(Buffer.get() + Used, Bytes.data(), Bytes.size());
@@ -68,74 +168,76 @@ int TTextOutput::Append(std::string_view Bytes) {
   return 0;
 }
 
-int TTextOutput::AfterRecord() {
-  return Mode == fmWriteThrough ? Flush() : 0;
-}
-
-void TTextOutput::UpdateDirect() {
-  Direct = Mode == fmBuffered && !Convert && Capture == nullptr && FlushFirst == nullptr &&
-           Handle != platform::InvalidHandle;
-}
-
-int TTextOutput::WriteRecordSlowly(std::string_view Text) {
-  if (int Error = Append(Text); Error != 0)
-    return Error;
-  if (int Error = Append("\r\n"); Error != 0)
-    return Error;
-  return AfterRecord();
-}
-
-int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
-  Records = Empty = 0;
-  while (!Lines.empty()) {
-    if (Direct) {
-      // As many whole lines as surely fit the buffer as records, in one pass.
-      std::size_t Take = Lines.size();
-      if (const std::size_t Room = TextBufferSize - Used; 2 * Take + 2 > Room) {
-        const std::size_t Fits = Room < 2 ? 0 : (Room - 2) / 2;
-        const std::size_t Lf = Fits == 0 ? std::string_view::npos : Lines.rfind('\n', Fits - 1);
-        Take = Lf == std::string_view::npos ? 0 : Lf + 1;
-      }
-      if (Take > 0) {
-        std::size_t Copied = 0, Blank = 0;
-        char* const Free = Buffer.get() + Used;
-        Used += static_cast<std::size_t>(CopyLfLinesAsRecords(Lines.substr(0, Take), Free, Copied, Blank) - Free);
-        Records += Copied;
-        Empty += Blank;
-        Lines.remove_prefix(Take);
-        continue;
-      }
-      if (Used > 0) {  // room for the next line
-        if (int Error = Flush(); Error != 0)
-          return Error;
-        continue;
-      }
+// Text in the output's code page. ASCII is the same in every code page that
+// keeps it, so only the lines holding other bytes go through the system's
+// conversion, consecutive ones in one call; a code page that does not keep
+// ASCII converts everything.
+std::string_view TTextOutput::Converted(std::string_view Text) {
+  if (!Convert)
+    return Text;
+  auto NextOdd = [&](std::size_t From) {
+    return AsciiPasses ? From + FirstNonAscii(Text.substr(From)) : From;
+  };
+  std::size_t Odd = NextOdd(0);
+  if (Odd == Text.size())
+    return Text;
+  Scratch.clear();
+  std::size_t Done = 0;
+  while (Odd < Text.size()) {
+    // Line ends are ASCII and never part of another character: cut there.
+    const std::size_t Lf = Odd == 0 ? std::string_view::npos : Text.rfind('\n', Odd - 1);
+    const std::size_t Begin = Lf == std::string_view::npos || Lf < Done ? Done : Lf + 1;
+    std::size_t End = AsciiPasses ? LineEndFrom(Text, Odd) : Text.size();
+    Odd = NextOdd(End);
+    // The lines that follow join this piece while they hold other bytes too.
+    while (Odd < Text.size() && Text.find('\n', End) >= Odd) {
+      End = LineEndFrom(Text, Odd);
+      Odd = NextOdd(End);
     }
-    // A line longer than half the buffer, or an output that is not direct.
-    const std::size_t Lf = Lines.find('\n');
-    const std::size_t Length = Lf == std::string_view::npos ? Lines.size() : Lf;
-    ++Records;
-    Empty += Length == 0 ? 1 : 0;
-    if (int Error = WriteRecordSlowly(Lines.substr(0, Length)); Error != 0)
-      return Error;
-    Lines.remove_prefix(Lf == std::string_view::npos ? Length : Length + 1);
+    Scratch.append(Text.substr(Done, Begin - Done));
+    platform::ConvertCodePage(Text.substr(Begin, End - Begin), From, To, Piece);
+    Scratch.append(Piece);
+    Done = End;
   }
-  return 0;
+  Scratch.append(Text.substr(Done));
+  return Scratch;
 }
 
-int TTextOutput::WriteText(std::string_view Text) {
-  if (int Error = Append(Text); Error != 0)
-    return Error;
-  return AfterRecord();
+int TTextOutput::Deliver(std::string_view Bytes) {
+  if (Capture != nullptr) {
+    Capture->append(Bytes);
+    return 0;
+  }
+  if (Handle == platform::InvalidHandle || Bytes.empty())
+    return 0;  // unbound: nowhere to go
+  return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
 }
 
 int TTextOutput::Flush() {
-  if (Used == 0 || Handle == platform::InvalidHandle)
+  if (Used == 0 || InMemory)
     return 0;
-  int Error = platform::WriteBytes(Handle, Buffer.get(), Used);
+  const std::string_view Out = Converted({Buffer.get(), Used});
   // What could not be written is dropped either way: the failure is reported.
   Used = 0;
+  const int Error = Deliver(Out);
+  // A record far longer than the buffer grew it: give the memory back.
+  if (Capacity > 4 * TextBufferSize) {
+    Buffer = std::make_unique_for_overwrite<char[]>(TextBufferSize);
+    Capacity = TextBufferSize;
+  }
   return Error;
+}
+
+std::string_view TTextOutput::Bytes() {
+  return Converted({Buffer.get(), Used});
+}
+
+void TTextOutput::Clear(std::size_t Modest) {
+  Used = 0;
+  if (Capacity > Modest) {
+    Buffer.reset();
+    Capacity = 0;
+  }
 }
 
 int TTextOutput::Close() {
@@ -147,7 +249,7 @@ int TTextOutput::Close() {
   }
   Handle = platform::InvalidHandle;
   OwnsHandle = false;
-  UpdateDirect();
+  UpdateKept();
   return Error;
 }
 

@@ -14,6 +14,26 @@ void TLineCutter::Reset(std::string_view Block) {
   NextCr = Search(0, '\r');
 }
 
+static bool IsLineEnd(char Byte) {
+  return Byte == '\n' || Byte == '\r';
+}
+
+TWholeLines WholeLinesOf(std::string_view Bytes, bool StartsLine) {
+  const std::size_t Size = Bytes.size();
+  std::size_t End = Size != 0 && Bytes[Size - 1] == '\r' ? Size - 1 : Size;
+  while (End > 0 && !IsLineEnd(Bytes[End - 1]))
+    --End;
+  if (End == 0)
+    return {Size, Size, false};
+  std::size_t Begin = 0;
+  if (!StartsLine) {
+    while (!IsLineEnd(Bytes[Begin]))
+      ++Begin;
+    Begin += Bytes[Begin] == '\r' && Bytes[Begin + 1] == '\n' ? 2 : 1;
+  }
+  return {Begin, End, true};
+}
+
 // Each byte of Word that equals Byte has its top bit set in the result, and
 // no other: exact, unlike the shorter test for "some byte is zero".
 static std::uint64_t BytesEqual(std::uint64_t Word, unsigned char Byte) {

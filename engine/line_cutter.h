@@ -8,6 +8,17 @@
 
 namespace vellary::engine {
 
+// Where the whole lines of Bytes, a stretch of a longer text, lie: from
+// behind its first line end (from its start when it starts a line) to
+// behind its last one. A CR that is the last byte ends no line here, since
+// the LF of a CR LF may follow in the next stretch. Without a line end,
+// Found is false and both offsets are Bytes.size().
+struct TWholeLines {
+  std::size_t Begin = 0, End = 0;
+  bool Found = false;
+};
+TWholeLines WholeLinesOf(std::string_view Bytes, bool StartsLine);
+
 // Lines end at CR LF, a lone LF or a lone CR; every other byte (NUL, byte 26,
 // a byte-order mark) stays in the line. The block's end ends its last line,
 // so a block must not end between the CR and the LF of one line end.

@@ -63,6 +63,10 @@ TCodePage AnsiCodePage();
 // The code page of standard output and standard error (on POSIX the same as
 // AnsiCodePage: the terminal speaks the locale's charset).
 TCodePage ConsoleOutputCodePage();
+// True when the code page writes ASCII text as ASCII bytes and no ASCII
+// byte is part of another character, so that such text needs no conversion
+// (false for UTF-7, the EBCDIC pages and the escape-shifted ones).
+bool AsciiCompatible(TCodePage CodePage);
 // Converts Text from one code page to another into Out (replacing Out's
 // content). Bytes that cannot be converted are passed on unchanged.
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out);
@@ -129,6 +133,10 @@ bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle);
 // True when a read from Handle may wait for input to arrive: a pipe, FIFO,
 // socket, terminal or other character device. False for regular files.
 bool ReadMayWait(TNativeHandle Handle);
+
+// True when a read from Handle would wait now: nothing has arrived yet and
+// the writer is still there. False for regular files.
+bool ReadWouldWait(TNativeHandle Handle);
 
 // Opens an existing file for reading, sharing read and write with others.
 // A missing file is feFileNotFound, a name whose folder part does not exist

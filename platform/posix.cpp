@@ -283,6 +283,11 @@ static void ConvertWith(iconv_t Converter, std::string_view Text, std::string& O
   Out.resize(Used);
 }
 
+bool AsciiCompatible(TCodePage) {
+  // Every charset a POSIX locale can have keeps ASCII as it is.
+  return true;
+}
+
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
   // Every charset a locale can have keeps ASCII as it is.
   if (From == To || IsAscii(Text)) {
@@ -372,6 +377,15 @@ bool ReadMayWait(TNativeHandle Handle) {
   if (::fstat(static_cast<int>(Handle), &Info) != 0)
     return true;
   return !S_ISREG(Info.st_mode) && !S_ISBLK(Info.st_mode);
+}
+
+bool ReadWouldWait(TNativeHandle Handle) {
+  pollfd Poll{static_cast<int>(Handle), POLLIN, 0};
+  int Ready;
+  do
+    Ready = ::poll(&Poll, 1, 0);
+  while (Ready < 0 && errno == EINTR);
+  return Ready == 0;
 }
 
 static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {

@@ -180,6 +180,22 @@ static bool TryConvert(std::string_view Text, TCodePage From, TCodePage To, std:
   return WideCharToMultiByte(To, 0, WideText, Wide, Out.data(), Needed, nullptr, nullptr) == Needed;
 }
 
+bool AsciiCompatible(TCodePage CodePage) {
+  switch (CodePage) {
+  case 37: case 500: case 870: case 875: case 1026: case 20273: case 20277: case 20278:
+  case 20280: case 20284: case 20285: case 20290: case 20297: case 20420: case 20423:
+  case 20424: case 20833: case 20838: case 20871: case 20880: case 20905: case 20924:
+  case 21025:
+    return false;  // EBCDIC
+  case 50220: case 50221: case 50222: case 50225: case 50227: case 50229: case 52936:
+  case 65000:
+    return false;  // escape-shifted: ASCII bytes may stand for other characters
+  default:
+    // 1140-1149 are the EBCDIC pages with the euro sign.
+    return CodePage < 1140 || CodePage > 1149;
+  }
+}
+
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
   if (From == To || Text.empty() || !TryConvert(Text, From, To, Out))
     Out.assign(Text);
@@ -298,6 +314,21 @@ bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
 
 bool ReadMayWait(TNativeHandle Handle) {
   return GetFileType(ToWin(Handle)) != FILE_TYPE_DISK;
+}
+
+bool ReadWouldWait(TNativeHandle Handle) {
+  const HANDLE File = ToWin(Handle);
+  switch (GetFileType(File)) {
+  case FILE_TYPE_PIPE: {
+    DWORD Waiting = 0;
+    // A pipe whose writer has gone fails here: the read then ends at once.
+    return PeekNamedPipe(File, nullptr, 0, nullptr, &Waiting, nullptr) && Waiting == 0;
+  }
+  case FILE_TYPE_CHAR:
+    return true;  // a console: a line comes when the user ends it
+  default:
+    return false;
+  }
 }
 
 int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
