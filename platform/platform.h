@@ -179,6 +179,14 @@ int PendingTerminationSignal();
 // delivered to the thread that writes the output, where they cut a blocked
 // write short. A no-op on Windows.
 void LeaveTerminationSignalsToOtherThreads();
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, so that threads it
+// starts afterwards inherit the block from their first instruction and the
+// signals reach only the thread that writes the output.
+void HoldTerminationSignals();
+// Undoes HoldTerminationSignals in the calling thread: a signal that arrived
+// meanwhile is delivered now, before this returns. One that was already
+// blocked before the hold stays blocked. No-ops on Windows.
+void ReleaseTerminationSignals();
 
 // ---- Processors ----------------------------------------------------------
 

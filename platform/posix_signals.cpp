@@ -46,12 +46,35 @@ void EndBySignal(int Signal) {
   std::_Exit(128 + Signal);
 }
 
-void LeaveTerminationSignalsToOtherThreads() {
-  sigset_t Block;
-  sigemptyset(&Block);
+static sigset_t TerminationSet() {
+  sigset_t Set;
+  sigemptyset(&Set);
   for (int Signal : TerminationSignals)
-    sigaddset(&Block, Signal);
+    sigaddset(&Set, Signal);
+  return Set;
+}
+
+void LeaveTerminationSignalsToOtherThreads() {
+  const sigset_t Block = TerminationSet();
   ::pthread_sigmask(SIG_BLOCK, &Block, nullptr);
+}
+
+// The mask before the last hold, so that the release leaves a signal that
+// was blocked already (inherited blocked, say) as it found it.
+static sigset_t MaskBeforeHold;
+
+void HoldTerminationSignals() {
+  const sigset_t Block = TerminationSet();
+  ::pthread_sigmask(SIG_BLOCK, &Block, &MaskBeforeHold);
+}
+
+void ReleaseTerminationSignals() {
+  sigset_t Unblock = TerminationSet();
+  for (int Signal : TerminationSignals) {
+    if (sigismember(&MaskBeforeHold, Signal) == 1)
+      sigdelset(&Unblock, Signal);
+  }
+  ::pthread_sigmask(SIG_UNBLOCK, &Unblock, nullptr);
 }
 
 }  // namespace vellary::platform

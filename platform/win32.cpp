@@ -427,6 +427,8 @@ void EndBySignal(int Signal) {
 }
 
 void LeaveTerminationSignalsToOtherThreads() {}
+void HoldTerminationSignals() {}
+void ReleaseTerminationSignals() {}
 
 // ---- Processors --------------------------------------------------------------
 
