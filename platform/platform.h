@@ -1,7 +1,8 @@
 // The operating-system layer: every call into POSIX or Win32 goes through the
-// functions declared here. posix.cpp and win32.cpp each implement them and
-// the build compiles exactly one, beside common.cpp and build_target.cpp for
-// what is the same everywhere. No system header leaks out of this file.
+// functions declared here. The posix_*.cpp files and win32.cpp each
+// implement them and the build compiles one of the two, beside common.cpp and
+// build_target.cpp for what is the same everywhere. No system header leaks
+// out of this file.
 //
 // Error numbers: every failing file operation returns one of the program's
 // file error codes (TFileError below) or, for a failure without a code of its
@@ -186,6 +187,14 @@ int PendingTerminationSignal();
 // delivered to the thread that writes the output, where they cut a blocked
 // write short. A no-op on Windows.
 void LeaveTerminationSignalsToOtherThreads();
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, so that threads it
+// starts afterwards inherit the block from their first instruction and the
+// signals reach only the thread that writes the output.
+void HoldTerminationSignals();
+// Undoes HoldTerminationSignals in the calling thread: a signal that arrived
+// meanwhile is delivered now, before this returns. One that was already
+// blocked before the hold stays blocked. No-ops on Windows.
+void ReleaseTerminationSignals();
 
 // ---- Processors ----------------------------------------------------------
 

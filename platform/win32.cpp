@@ -458,6 +458,8 @@ void EndBySignal(int Signal) {
 }
 
 void LeaveTerminationSignalsToOtherThreads() {}
+void HoldTerminationSignals() {}
+void ReleaseTerminationSignals() {}
 
 // ---- Processors --------------------------------------------------------------
 

@@ -13,9 +13,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <pty.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -293,6 +295,39 @@ pid_t ForkOnPty(int& Master, void (*Child)()) {
 
 void WriteMarker(const char* Text) {
   (void)!::write(STDOUT_FILENO, Text, std::char_traits<char>::length(Text));
+}
+
+bool BlockedHere(int Signal) {
+  sigset_t Mask;
+  ::pthread_sigmask(SIG_BLOCK, nullptr, &Mask);
+  return sigismember(&Mask, Signal) == 1;
+}
+
+// In a child, as the mask and the handlers belong to the process. The exit
+// code has one bit per fault.
+TEST(PosixSignals, HoldReachesLaterThreadsAndReleaseDeliversWhatArrived) {
+  pid_t Pid = ::fork();
+  ASSERT_GE(Pid, 0);
+  if (Pid == 0) {
+    sigset_t Hup;
+    sigemptyset(&Hup);
+    sigaddset(&Hup, SIGHUP);
+    ::pthread_sigmask(SIG_BLOCK, &Hup, nullptr);  // blocked before the hold
+    CatchTerminationSignals();
+    HoldTerminationSignals();
+    bool ThreadHolds = false;
+    std::thread([&] { ThreadHolds = BlockedHere(SIGINT) && BlockedHere(SIGTERM); }).join();
+    ::kill(::getpid(), SIGTERM);
+    const bool HeldBack = PendingTerminationSignal() == 0;
+    ReleaseTerminationSignals();
+    ::_exit((ThreadHolds ? 0 : 1) | (HeldBack ? 0 : 2) |
+            (PendingTerminationSignal() == SIGTERM ? 0 : 4) | (BlockedHere(SIGHUP) ? 0 : 8) |
+            (BlockedHere(SIGINT) ? 16 : 0));
+  }
+  int Status = 0;
+  ASSERT_EQ(::waitpid(Pid, &Status, 0), Pid);
+  ASSERT_TRUE(WIFEXITED(Status));
+  EXPECT_EQ(WEXITSTATUS(Status), 0);
 }
 
 TEST(PosixKeyboard, TypedAheadKeysAreDiscardedAndLaterKeysSeen) {

@@ -1,0 +1,291 @@
+// POSIX files and standard handles: opening, reading, writing and closing
+// descriptors, and the mapping of errno to the program's file error codes.
+#include "platform/platform.h"
+
+#include "platform/posix_internal.h"
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vellary::platform {
+
+// ---- Error numbers ---------------------------------------------------------
+
+// An OS number that happens to equal a code with a fixed text of its own must
+// not borrow that text.
+static bool IsFixedTextCode(int Code) {
+  return Code == feFileNotFound || Code == feInvalidFilename || Code == feTooManyOpenFiles ||
+         Code == feAccessDenied || Code == feInvalidHandle || Code == feInvalidDrive ||
+         (Code >= feReadPastEnd && Code <= feInvalidInput);
+}
+
+// The largest piece handed to one read() or write().
+static constexpr std::size_t MaxTransfer = static_cast<std::size_t>(SSIZE_MAX);
+
+static int MapErrno(int Error) {
+  switch (Error) {
+  case 0:
+    return 0;
+  case ENOENT:
+    return feFileNotFound;
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    return feInvalidFilename;
+  case EMFILE:
+  case ENFILE:
+    return feTooManyOpenFiles;
+  case EACCES:
+  case EPERM:
+  case EEXIST:
+  case ENOTEMPTY:
+  case EISDIR:
+  case EBUSY:
+  case ETXTBSY:
+    return feAccessDenied;
+  case EBADF:
+    return feInvalidHandle;
+  case ENOSPC:
+  case EDQUOT:
+    return feDiskFull;
+  case EROFS:
+    return feWriteProtected;
+  case EIO:
+    return feGeneralFailure;
+  default:
+    // ENXIO (6), ECONNRESET (104), ... would otherwise read as "Invalid file
+    // handle", "File not open for input", ...: report them as device errors.
+    return IsFixedTextCode(Error) ? feGeneralFailure : Error;
+  }
+}
+
+static bool FolderExists(const std::string& Name) {
+  struct stat Info {};
+  return ::stat(Name.c_str(), &Info) == 0 && S_ISDIR(Info.st_mode);
+}
+
+// The name a symbolic link points at, relative targets taken from the
+// link's own folder; empty when Name is no link.
+static std::string LinkTarget(const std::string& Name) {
+  struct stat Info {};
+  if (::lstat(Name.c_str(), &Info) != 0 || !S_ISLNK(Info.st_mode))
+    return {};
+  char Target[PATH_MAX];
+  const ssize_t Length = ::readlink(Name.c_str(), Target, sizeof Target);
+  if (Length <= 0 || static_cast<std::size_t>(Length) >= sizeof Target)
+    return {};
+  std::string Resolved(Target, static_cast<std::size_t>(Length));
+  const std::size_t Slash = Name.find_last_of('/');
+  if (Resolved.front() != '/' && Slash != std::string::npos)
+    Resolved.insert(0, Name, 0, Slash + 1);
+  return Resolved;
+}
+
+// ENOENT says "file not found" only when the folder part of the name exists;
+// a missing folder makes the name itself invalid. A dangling link is judged
+// by the name it points at, as opening it would be.
+static int MapOpenError(const std::string& Name, int Error) {
+  if (Error != ENOENT)
+    return MapErrno(Error);
+  std::string Path = Name;
+  // Bounded like the system's own link resolution (which gives ELOOP).
+  for (int Hops = 0; Hops < 40; ++Hops) {
+    std::string Target = LinkTarget(Path);
+    if (Target.empty())
+      break;
+    Path = std::move(Target);
+  }
+  if (Path.empty())
+    return feInvalidFilename;
+  std::size_t Slash = Path.find_last_of('/');
+  if (Slash == std::string::npos)
+    return feFileNotFound;
+  std::string Folder = Slash == 0 ? std::string("/") : Path.substr(0, Slash);
+  return FolderExists(Folder) ? feFileNotFound : feInvalidFilename;
+}
+
+// ---- Standard descriptors --------------------------------------------------
+
+// Standard output was closed when the process started: its text would go
+// nowhere, so writing it is a failure (WriteBytes).
+static bool StandardOutputClosed = false;
+
+// A standard descriptor that is closed at start would be handed out by the
+// next open(), and the output file would then receive what belongs to the
+// console: park /dev/null on it instead. open() returns the lowest free
+// descriptor, which is the one being filled, since those below it are open.
+void detail::EnsureStandardDescriptors() {
+  for (int Fd = 0; Fd <= 2; ++Fd) {
+    if (::fcntl(Fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    const int NullFd = ::open("/dev/null", O_RDWR);
+    if (Fd == STDOUT_FILENO && NullFd == Fd)
+      StandardOutputClosed = true;
+  }
+}
+
+// ---- Files -----------------------------------------------------------------
+
+bool FileExistsAt(const std::string& Name) {
+  struct stat Info {};
+  return !Name.empty() && ::stat(Name.c_str(), &Info) == 0 && !S_ISDIR(Info.st_mode);
+}
+
+bool SameRegularFile(const std::string& A, const std::string& B) {
+  struct stat InfoA {};
+  struct stat InfoB {};
+  if (::stat(A.c_str(), &InfoA) != 0 || ::stat(B.c_str(), &InfoB) != 0)
+    return false;
+  return S_ISREG(InfoA.st_mode) && S_ISREG(InfoB.st_mode) && InfoA.st_dev == InfoB.st_dev &&
+         InfoA.st_ino == InfoB.st_ino;
+}
+
+bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
+  struct stat InfoName {};
+  struct stat InfoHandle {};
+  if (::stat(Name.c_str(), &InfoName) != 0 || ::fstat(static_cast<int>(Handle), &InfoHandle) != 0)
+    return false;
+  return S_ISREG(InfoName.st_mode) && S_ISREG(InfoHandle.st_mode) &&
+         InfoName.st_dev == InfoHandle.st_dev && InfoName.st_ino == InfoHandle.st_ino;
+}
+
+bool ReadMayWait(TNativeHandle Handle) {
+  struct stat Info {};
+  if (::fstat(static_cast<int>(Handle), &Info) != 0)
+    return true;
+  return !S_ISREG(Info.st_mode) && !S_ISBLK(Info.st_mode);
+}
+
+bool ReadWouldWait(TNativeHandle Handle) {
+  pollfd Poll{static_cast<int>(Handle), POLLIN, 0};
+  int Ready;
+  do
+    Ready = ::poll(&Poll, 1, 0);
+  while (Ready < 0 && errno == EINTR);
+  return Ready == 0;
+}
+
+static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {
+  Handle = InvalidHandle;
+  int Fd;
+  do
+    Fd = ::open(Name.c_str(), Flags, 0666);
+  while (Fd < 0 && errno == EINTR);
+  if (Fd < 0)
+    return MapOpenError(Name, errno);
+  Handle = Fd;
+  return 0;
+}
+
+int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
+  return OpenWithFlags(Name, O_RDONLY | O_CLOEXEC, Handle);
+}
+
+int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
+  return OpenWithFlags(Name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, Handle);
+}
+
+// A descriptor inherited in non-blocking mode answers EAGAIN: wait until it
+// is ready instead of failing.
+static bool WaitReady(int Fd, short Events) {
+  struct pollfd Poll {Fd, Events, 0};
+  int Result;
+  do
+    Result = ::poll(&Poll, 1, -1);
+  while (Result < 0 && errno == EINTR);
+  return Result >= 0;
+}
+
+static bool IsWouldBlock(int Error) {
+  return Error == EAGAIN || Error == EWOULDBLOCK;
+}
+
+int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got) {
+  Got = 0;
+  int Fd = static_cast<int>(Handle);
+  while (true) {
+    ssize_t Result = ::read(Fd, Buffer, Size < MaxTransfer ? Size : MaxTransfer);
+    if (Result >= 0) {
+      Got = static_cast<std::size_t>(Result);
+      return 0;
+    }
+    int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
+    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLIN)))
+      continue;
+    return MapErrno(Error);
+  }
+}
+
+int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::size_t Size,
+                std::size_t& Got) {
+  Got = 0;
+  const int Fd = static_cast<int>(Handle);
+  while (Got < Size) {
+    const std::size_t Wanted = Size - Got < MaxTransfer ? Size - Got : MaxTransfer;
+    const ssize_t Result = ::pread(Fd, Buffer + Got, Wanted, static_cast<off_t>(Offset + Got));
+    if (Result > 0) {
+      Got += static_cast<std::size_t>(Result);
+      continue;
+    }
+    if (Result == 0)
+      return 0;
+    const int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
+    if (Error != EINTR)
+      return MapErrno(Error);
+  }
+  return 0;
+}
+
+int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
+  int Fd = static_cast<int>(Handle);
+  if (Fd == STDOUT_FILENO && StandardOutputClosed && Size > 0)
+    return feInvalidHandle;
+  while (Size > 0) {
+    ssize_t Result = ::write(Fd, Data, Size < MaxTransfer ? Size : MaxTransfer);
+    if (Result > 0) {
+      Data += Result;
+      Size -= static_cast<std::size_t>(Result);
+      continue;
+    }
+    if (Result == 0)
+      return MapErrno(ENOSPC);
+    int Error = errno;
+    if (Error == EINTR && PendingTerminationSignal() != 0)
+      return feInterrupted;
+    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLOUT)))
+      continue;
+    return MapErrno(Error);
+  }
+  return 0;
+}
+
+int CloseHandle(TNativeHandle Handle) {
+  // On Linux the descriptor is gone even when close() reports EINTR.
+  if (::close(static_cast<int>(Handle)) != 0 && errno != EINTR)
+    return MapErrno(errno);
+  return 0;
+}
+
+TNativeHandle StandardOutput() {
+  return STDOUT_FILENO;
+}
+
+TNativeHandle StandardError() {
+  return STDERR_FILENO;
+}
+
+bool IsTerminal(TNativeHandle Handle) {
+  return ::isatty(static_cast<int>(Handle)) == 1;
+}
+
+}  // namespace vellary::platform
