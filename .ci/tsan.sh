@@ -20,5 +20,5 @@ CC=clang CXX=clang++ cmake -S . -B build-tsan "${generator[@]}" \
   -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
 cmake --build build-tsan -j2 --target vellary app_tests e2e_tests
 
-build-tsan/tests/app_tests --gtest_filter='ParallelFeed.*'
+build-tsan/tests/app_tests --gtest_filter='InputFeed.*'
 VELLARY_BIN="$PWD/build-tsan/app/vellary" build-tsan/tests/e2e_tests

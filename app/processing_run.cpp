@@ -3,13 +3,14 @@
 
 #include "app/option_table.h"
 #include "app/output_sink.h"
-#include "app/parallel_feed.h"
+#include "app/input_feed.h"
 #include "app/replace_file.h"
 #include "app/streams.h"
 #include "core/status.h"
 #include "engine/line_pipeline.h"
 #include "platform/platform.h"
 
+#include <new>
 #include <utility>
 
 namespace vellary::app {
@@ -30,48 +31,19 @@ private:
   core::TTextOutput* Saved;
 };
 
-// The input's blocks through the pipeline, one after the other.
-int FeedBlocks(TTextInput& Input, engine::TLinePipeline& Pipeline, TOutputSink& Out) {
-  for (;;) {
-    std::string_view Block;
-    bool AtEnd = false;
-    if (int Error = ReadTextBlock(Input, Block, AtEnd); Error != 0)
-      return Error;
-    if (AtEnd)
-      return 0;
-    if (!Pipeline.ProcessBlock(Block, Out))
-      return Out.Error;
-    // A regular file is never interrupted in a read: stop between blocks.
-    if (platform::PendingTerminationSignal() != 0)
-      return platform::feInterrupted;
-  }
-}
-
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
-int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
+int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
   if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
     return Error;
-  // Buffered output is flushed before a read that may wait (a pipe, a
-  // terminal), so that whoever follows it sees each line at once without a
-  // write per line; redirected standard output before every read.
-  core::TTextOutput& Target = *Console.ConsoleOut;
-  if (Target.FlushMode() == core::TTextOutput::fmBuffered &&
-      (&Target == &Console.StdOut || Input.ReadMayWait()))
-    Input.SetFlushBeforeRead(&Target);
-
-  TOutputSink Out(Target);
-  const std::string& Name = Ctx.Settings.Pipeline.InputFileName;
-  const int FeedError = WorthFeedingInParallel(Name, Input, Target)
-                            ? FeedInParallel(Input, Target, Pipeline, Pipeline.Settings())
-                            : FeedBlocks(Input, Pipeline, Out);
-  if (FeedError != 0)
-    return FeedError;
+  if (int Error = FeedInput(Input, *Console.ConsoleOut, Pipeline); Error != 0)
+    return Error;
   if (int Error = CloseText(Input); Error != 0)
     return Error;
 
+  TOutputSink Out(*Console.ConsoleOut);
   TOutputSink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr());
   if (!Pipeline.FinishOutput(Out, Tally))
     return Out.Error != 0 ? Out.Error : Tally.Error;
@@ -103,7 +75,13 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {
-    core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+    core::TStatus Status;
+    try {
+      Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+    } catch (const std::bad_alloc&) {
+      engine::TReplaceMatrix().swap(Pairs);
+      Status = FileFailure(core::ExitReadError, S.ReplaceFileName, platform::feOutOfMemory);
+    }
     EndIfSignalled(Console);
     if (!Status.Ok())
       return Status;
@@ -137,8 +115,14 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   // The pairs are moved, not copied: a table can hold a million of them.
   engine::TPipelineSettings Settings = S.Pipeline;
   Settings.Replacements = std::move(Pairs);
-  engine::TLinePipeline Pipeline(std::move(Settings));
-  const int Error = FeedInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
+  int Error = 0;
+  try {
+    engine::TLinePipeline Pipeline(std::move(Settings));
+    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
+  } catch (const std::bad_alloc&) {
+    // Every record written so far is whole; the rest cannot be made.
+    Error = platform::feOutOfMemory;
+  }
   EndIfSignalled(Console);
   if (Error != 0)
     return FileFailure(core::ExitReadError, S.Pipeline.InputFileName, Error);

@@ -41,6 +41,8 @@ std::string FileErrorText(int Code) {
     return "File not open for output";
   case platform::feInvalidInput:
     return "Invalid input";
+  case platform::feOutOfMemory:
+    return "Out of memory";
   default:
     break;
   }

@@ -175,8 +175,8 @@ int TTextOutput::WriteConverted(std::string_view Bytes) {
 std::string_view TTextOutput::Converted(std::string_view Text) {
   if (!Convert)
     return Text;
-  auto NextOdd = [&](std::size_t From) {
-    return AsciiPasses ? From + FirstNonAscii(Text.substr(From)) : From;
+  auto NextOdd = [&](std::size_t At) {
+    return AsciiPasses ? At + FirstNonAscii(Text.substr(At)) : At;
   };
   std::size_t Odd = NextOdd(0);
   if (Odd == Text.size())

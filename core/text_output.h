@@ -86,6 +86,8 @@ public:
   TFlushMode FlushMode() const { return Mode; }
   // True when text is converted to another code page on the way out.
   bool Converts() const { return Convert; }
+  platform::TCodePage TextCodePage() const { return From; }
+  platform::TCodePage OutputCodePage() const { return To; }
 
 private:
   void BindTo(TFlushMode NewMode, platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage);

@@ -29,7 +29,7 @@ TWholeLines WholeLinesOf(std::string_view Bytes, bool StartsLine) {
   if (!StartsLine) {
     while (!IsLineEnd(Bytes[Begin]))
       ++Begin;
-    Begin += Bytes[Begin] == '\r' && Bytes[Begin + 1] == '\n' ? 2 : 1;
+    Begin += Bytes[Begin] == '\r' && Bytes[Begin + 1] == '\n' ? 2u : 1u;
   }
   return {Begin, End, true};
 }

@@ -116,6 +116,8 @@ enum TFileError : int {
   // Never shown: a read or write cut short by a termination signal (see
   // CatchTerminationSignals); the run then ends by that signal.
   feInterrupted = -1,
+  // Memory ran out while a file was processed: shown as "Out of memory".
+  feOutOfMemory = -2,
 };
 
 // True when Name denotes an existing file that is not a folder (devices and

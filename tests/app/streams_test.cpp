@@ -3,6 +3,7 @@
 #include "app/streams.h"
 
 #include "common/read_file.h"
+#include "common/single_byte_locale.h"
 
 #include <gtest/gtest.h>
 
@@ -121,24 +122,6 @@ TEST_F(TextFiles, ManySmallLinesAcrossManyBlocks) {
   EXPECT_EQ(LinesOf(Bytes), Expected);
 }
 
-TEST_F(TextFiles, OutputIsFlushedBeforeEachRead) {
-  std::string OutName = (Dir / "out.txt").string();
-  core::TTextOutput Output;
-  ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
-  ASSERT_EQ(WriteRecord(Output, "before"), 0);
-  EXPECT_EQ(ReadFile(OutName), "");  // still in the buffer
-
-  TTextInput Input;
-  Input.SetFlushBeforeRead(&Output);
-  ASSERT_EQ(OpenTextInput(Input, MakeFile("in\n")), 0);
-  std::string_view Line;
-  bool AtEnd = false;
-  ASSERT_EQ(ReadTextLine(Input, Line, AtEnd), 0);
-  EXPECT_EQ(ReadFile(OutName), "before\r\n");
-  EXPECT_EQ(CloseText(Input), 0);
-  EXPECT_EQ(CloseText(Output), 0);
-}
-
 TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
   std::string OutName = (Dir / "out.txt").string();
   std::ofstream(OutName, std::ios::binary) << "old contents that must go";
@@ -177,6 +160,37 @@ TEST_F(TextFiles, LfLinesAtOnceAreTheRecordsLineByLine) {
   EXPECT_EQ(Empty, ExpectedEmpty);
 }
 
+// ASCII passes a converting output as it is; lines holding other bytes are
+// converted, consecutive ones together, the same as the whole text at once.
+TEST(ConvertedOutput, AsciiPassesAndTheRestIsConverted) {
+  fixtures::TSingleByteLocale Latin1;
+  if (!Latin1.Set)
+    GTEST_SKIP() << "cannot build a single-byte locale here";
+  const std::string Caf = "caf\xE9", CafUtf8 = "caf\xC3\xA9";
+  struct Case {
+    const char* What;
+    std::string Text, Converted;
+  };
+  const Case Cases[] = {
+      {"ASCII", "plain\nlines\n", "plain\r\nlines\r\n"},
+      {"beyond ASCII", Caf + "\n" + Caf + "\n", CafUtf8 + "\r\n" + CafUtf8 + "\r\n"},
+      {"mixed lines", "a\n" + Caf + "\nb\n\xFC\nc", "a\r\n" + CafUtf8 + "\r\nb\r\n\xC3\xBC\r\nc\r\n"},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(C.What);
+    std::string ByRecord, InMemory;
+    core::TTextOutput Output;
+    Output.BindToString(&ByRecord, platform::CpLocaleCharset, platform::CpUtf8);
+    core::TTextOutput Block;
+    Block.BindToMemory(platform::CpLocaleCharset, platform::CpUtf8);
+    std::size_t Records = 0, Empty = 0;
+    ASSERT_EQ(Output.WriteLfLines(C.Text, Records, Empty), 0);
+    ASSERT_EQ(Block.WriteLfLines(C.Text, Records, Empty), 0);
+    EXPECT_EQ(ByRecord, C.Converted);
+    EXPECT_EQ(Block.Bytes(), C.Converted);
+  }
+}
+
 TEST_F(TextFiles, FailuresCarryTheirErrorCodes) {
   TTextInput Input;
   EXPECT_EQ(OpenTextInput(Input, (Dir / "missing.txt").string()), 2);
@@ -200,6 +214,7 @@ TEST(FileErrorText, FixedTextsAndZeroPaddedNumbers) {
       {32, "Unknown Run-Time error : 032"},
       {7, "Unknown Run-Time error : 007"},
       {1234, "Unknown Run-Time error : 1234"},
+      {platform::feOutOfMemory, "Out of memory"},
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.Code);

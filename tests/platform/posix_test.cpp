@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 
+#include "common/single_byte_locale.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -224,21 +226,17 @@ TEST(PosixText, Utf8LocaleUpperCasesOnlyAsciiLetters) {
 
 // A single-byte locale built for the test with localedef, when it can be.
 TEST(PosixText, SingleByteLocaleConvertsToUtf8AndUpperCasesAccents) {
-  char Template[] = "/tmp/vellary-locale-XXXXXX";
-  ASSERT_NE(::mkdtemp(Template), nullptr);
-  std::string LocDir = Template;
-  std::string Command = "localedef -i de_DE -f ISO-8859-1 " + LocDir + "/de_DE.ISO-8859-1 >/dev/null 2>&1";
-  bool Built = std::system(Command.c_str()) == 0;
-  ::setenv("LOCPATH", LocDir.c_str(), 1);
-  bool Set = Built && std::setlocale(LC_CTYPE, "de_DE.ISO-8859-1") != nullptr;
-  TCodePage Ansi = AnsiCodePage();
-  TUpperTable Upper = BuildUpperTable();
+  TCodePage Ansi = CpUtf8;
+  TUpperTable Upper{};
   std::string Out;
-  ConvertCodePage("caf\xE9!", Ansi, CpUtf8, Out);
-  std::setlocale(LC_CTYPE, "C");
-  ::unsetenv("LOCPATH");
-  std::error_code Ignored;
-  fs::remove_all(LocDir, Ignored);
+  bool Set = false;
+  {
+    fixtures::TSingleByteLocale Latin1;
+    Set = Latin1.Set;
+    Ansi = AnsiCodePage();
+    Upper = BuildUpperTable();
+    ConvertCodePage("caf\xE9!", Ansi, CpUtf8, Out);
+  }
   if (!Set)
     GTEST_SKIP() << "cannot build a single-byte locale here";
 

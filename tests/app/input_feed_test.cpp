@@ -1,12 +1,17 @@
-// The parallel feed against one pipeline over the whole input: random
+// The input feed against one pipeline over the whole input: random
 // settings over random inputs, with blocks of a few bytes, so that every kind
-// of line end, blank line and NUL byte meets a block edge.
-#include "app/parallel_feed.h"
+// of line end, blank line and NUL byte meets a block edge; read by offset or
+// in order in reads of random length that now and then would wait; into an
+// output that passes the bytes or converts them.
+#include "app/input_feed.h"
 
 #include "app/output_sink.h"
+#include "common/single_byte_locale.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -20,7 +25,7 @@ namespace fs = std::filesystem;
 
 // Few, short texts, so that search texts and pairs often occur and often
 // straddle what a block cut could split.
-constexpr const char* Words[] = {"ab", "b", "Ab", "x", "ba", " ", "\t"};
+constexpr const char* Words[] = {"ab", "b", "Ab", "x", "ba", " ", "\t", "\xE9"};
 constexpr const char* LineEnds[] = {"\n", "\r\n", "\r", "\n\n", "\r\r\n", "\r\n\r\n"};
 
 std::string Pick(std::mt19937& Rng, std::initializer_list<const char*> Texts) {
@@ -60,16 +65,6 @@ std::string RandomInput(std::mt19937& Rng) {
   return Input;
 }
 
-// The reader hands out its pieces at the end of a full buffer: here that
-// ends between the CR and the LF of "\r\n", and a blank line follows.
-std::string CrLfAcrossReadBuffer() {
-  std::string Input;
-  while (Input.size() + 3 <= InputBufferSize - 1)
-    Input += "ab\n";
-  Input.append(InputBufferSize - 1 - Input.size(), 'x');
-  return Input + "\r\n\nab\r\n";
-}
-
 engine::TPipelineSettings RandomSettings(std::mt19937& Rng) {
   auto List = [&] { return Chance(Rng, 60) ? std::string() : Pick(Rng, {"ab", "b;x", "AB", "^a", "b$", "\\t", "ba; "}); };
   engine::TPipelineSettings S{
@@ -97,51 +92,82 @@ engine::TPipelineSettings RandomSettings(std::mt19937& Rng) {
   return S;
 }
 
+// An input read in order from memory: each read gives a few bytes, and
+// after it the next read may wait.
+class TTrickleSource final : public TBlockSource {
+public:
+  TTrickleSource(std::string_view Text, std::mt19937& Random) : Bytes(Text), Rng(Random) {}
+  bool ReadsAtOffsets() const override { return false; }
+  std::uint64_t Size() const override { return 0; }
+  int ReadAt(std::uint64_t, char*, std::size_t, std::size_t&) const override { return platform::feInvalidHandle; }
+  int ReadNext(char* To, std::size_t Size, std::size_t& Got) override {
+    Got = std::min({Size, Bytes.size(), std::uniform_int_distribution<std::size_t>(1, 97)(Rng)});
+    std::memcpy(To, Bytes.data(), Got);
+    Bytes.remove_prefix(Got);
+    Waits = Chance(Rng, 30);
+    return 0;
+  }
+  bool NextReadWaits() const override { return Waits; }
+
+private:
+  std::string_view Bytes;
+  std::mt19937& Rng;
+  bool Waits = false;
+};
+
 struct TFed {
   std::string Bytes;
   std::int32_t Count = 0;
   int Error = 0;
 };
 
-// Output and tally of Settings over the file Name: fed in parallel with
-// Tuning, or as one block through one pipeline.
-TFed Feed(const std::string& Name, const engine::TPipelineSettings& Settings,
-          const TParallelTuning* Tuning) {
+enum TFeedKind { fkOnePipeline, fkAtOffsets, fkInOrder };
+
+// Output and tally of Settings over Input (also in the file Name): as one
+// block through one pipeline, or fed with Tuning; converted from the
+// locale's charset to UTF-8 when Convert is set.
+TFed Feed(TFeedKind Kind, const std::string& Name, const std::string& Input,
+          const engine::TPipelineSettings& Settings, const TFeedTuning& Tuning, bool Convert,
+          std::mt19937& Rng) {
   TFed Result;
   core::TTextOutput Output;
-  Output.BindToString(&Result.Bytes);
+  Output.BindToString(&Result.Bytes, Convert ? platform::CpLocaleCharset : platform::CpUtf8, platform::CpUtf8);
   TOutputSink Out(Output);
   engine::TLinePipeline Pipeline(Settings);
-  TTextInput Input;
-  EXPECT_EQ(OpenTextInput(Input, Name), 0);
-  if (Tuning != nullptr) {
-    Result.Error = FeedInParallel(Input, Output, Pipeline, Settings, *Tuning);
+  if (Kind == fkOnePipeline) {
+    EXPECT_TRUE(Pipeline.ProcessBlock(Input, Out));
+  } else if (Kind == fkAtOffsets) {
+    TTextInput File;
+    EXPECT_EQ(OpenTextInput(File, Name), 0);
+    Result.Error = FeedInput(File, Output, Pipeline, Tuning);
   } else {
-    std::ifstream File(Name, std::ios::binary);
-    const std::string Whole{std::istreambuf_iterator<char>(File), std::istreambuf_iterator<char>()};
-    EXPECT_TRUE(Pipeline.ProcessBlock(Whole, Out));
+    TTrickleSource Trickle(Input, Rng);
+    Result.Error = FeedInput(Trickle, Output, Pipeline, Tuning);
   }
   EXPECT_TRUE(Pipeline.FinishOutput(Out, Out));
   Result.Count = Pipeline.DisplayedCount();
   return Result;
 }
 
-TEST(ParallelFeed, SameBytesAndTallyAsOnePipeline) {
+TEST(InputFeed, SameBytesAndTallyAsOnePipeline) {
   const fs::path Name = fs::temp_directory_path() /
-                        ("vellary-parallel-" + std::to_string(std::random_device()()) + ".txt");
+                        ("vellary-feed-" + std::to_string(std::random_device()()) + ".txt");
+  fixtures::TSingleByteLocale Latin1;  // so that converting changes bytes where it can
   std::mt19937 Rng(19);
-  for (int Round = 0; Round < 300; ++Round) {
-    const std::string Input = Round % 100 == 99 ? CrLfAcrossReadBuffer() : RandomInput(Rng);
+  for (int Round = 0; Round < 400; ++Round) {
+    const std::string Input = RandomInput(Rng);
     std::ofstream(Name, std::ios::binary | std::ios::trunc) << Input;
     const engine::TPipelineSettings Settings = RandomSettings(Rng);
-    const TParallelTuning Tuning{
-        .BlockSize = std::uniform_int_distribution<std::size_t>(1, 64)(Rng),
-        .LongStretch = std::uniform_int_distribution<std::size_t>(1, 300)(Rng),
-        .Workers = std::uniform_int_distribution<unsigned>(1, 4)(Rng)};
-    SCOPED_TRACE(testing::Message() << "round " << Round << ", block " << Tuning.BlockSize
-                                    << ", stretch " << Tuning.LongStretch);
-    const TFed Expected = Feed(Name.string(), Settings, nullptr);
-    const TFed Got = Feed(Name.string(), Settings, &Tuning);
+    const TFeedKind Kind = Round % 2 == 0 ? fkAtOffsets : fkInOrder;
+    const TFeedTuning Tuning{.BlockSize = std::uniform_int_distribution<std::size_t>(1, 64)(Rng),
+                             .MinParallelBytes = std::uniform_int_distribution<std::uint64_t>(0, 200)(Rng),
+                             .Threads = std::uniform_int_distribution<unsigned>(1, 4)(Rng)};
+    const bool Convert = Chance(Rng, 30);
+    SCOPED_TRACE(testing::Message() << "round " << Round << ", block " << Tuning.BlockSize << ", threads "
+                                    << Tuning.Threads << (Kind == fkInOrder ? ", in order" : ", at offsets")
+                                    << (Convert ? ", converted" : ""));
+    const TFed Expected = Feed(fkOnePipeline, Name.string(), Input, Settings, Tuning, Convert, Rng);
+    const TFed Got = Feed(Kind, Name.string(), Input, Settings, Tuning, Convert, Rng);
     ASSERT_EQ(Got.Error, 0);
     ASSERT_EQ(Got.Count, Expected.Count);
     ASSERT_TRUE(Got.Bytes == Expected.Bytes) << "output differs";
