@@ -44,36 +44,42 @@ struct alignas(64) TSlot {
   std::string_view Tail() const { return {In.get() + Lines.End, Size - Lines.End}; }
 };
 
-// The blocks in flight: block K lives in slot K % Count. The writer hands a
-// free slot over, a thread takes it, processes the block and marks it done,
-// the writer writes it and hands the slot over anew. Counters and flags are
-// guarded by Lock.
+// The blocks in flight: block K lives in slot K % Slots.size(). The writer
+// hands a free slot over, a thread takes it, processes the block and marks
+// it done, the writer writes it and hands the slot over anew. Counters and
+// flags are guarded by Lock; the slots change only while no block is in
+// flight and no helper runs.
 struct TBlockRing {
+  TBlockRing(std::size_t BlockBytes, const core::TTextOutput& Out) : BlockSize(BlockBytes), Output(Out) {
+    Resize(1);
+  }
+  TSlot& Slot(std::uint64_t Block) { return *Slots[Block % Slots.size()]; }
   // As many slots as memory allows of Wanted, at least one.
-  TBlockRing(std::size_t Wanted, std::size_t BlockSize, const core::TTextOutput& Output)
-      : Slots(std::make_unique<TSlot[]>(Wanted)) {
-    for (; Count < Wanted; ++Count) {
-      TSlot& Slot = Slots[Count];
+  void Resize(std::size_t Wanted) {
+    Slots.resize(std::min(Slots.size(), Wanted));
+    while (Slots.size() < Wanted) {
       try {
-        Slot.In = std::make_unique_for_overwrite<char[]>(BlockSize);
+        auto Slot = std::make_unique<TSlot>();
+        Slot->In = std::make_unique_for_overwrite<char[]>(BlockSize);
+        Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
+        Slots.push_back(std::move(Slot));
       } catch (const std::bad_alloc&) {
-        if (Count == 0)
+        if (Slots.empty())
           throw;
         break;
       }
-      Slot.Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
     }
   }
-  TSlot& Slot(std::uint64_t Block) { return Slots[Block % Count]; }
 
-  std::unique_ptr<TSlot[]> Slots;
-  std::size_t Count = 0;
+  const std::size_t BlockSize;
+  const core::TTextOutput& Output;  // whose code pages the blocks are written in
+  std::vector<std::unique_ptr<TSlot>> Slots;
   std::mutex Lock;
   std::condition_variable WorkReady;  // helpers wait here
   std::condition_variable BlockDone;  // the writer waits here
   std::uint64_t Handed = 0;  // blocks handed over; changed by the writer alone
   std::uint64_t Taken = 0;   // blocks a thread has taken
-  bool Closed = false;       // nothing more will be handed over
+  bool Closed = false;       // the helpers are to stop
 };
 
 // Reads a block by offset when the input allows it, and processes its whole
@@ -111,11 +117,11 @@ public:
       }
     }
   }
+  // Blocks not yet taken stay for the writer.
   ~THelpers() {
     {
       std::lock_guard Guard(Ring.Lock);
       Ring.Closed = true;
-      Ring.Taken = Ring.Handed;  // blocks not yet taken are dropped
     }
     Ring.WorkReady.notify_all();
     for (std::thread& Thread : Threads)
@@ -145,7 +151,7 @@ void THelpers::Work(TBlockRing& Ring, TBlockSource& Source, std::size_t BlockSiz
   std::unique_lock Guard(Ring.Lock);
   for (;;) {
     Ring.WorkReady.wait(Guard, [&] { return Ring.Taken < Ring.Handed || Ring.Closed; });
-    if (Ring.Taken == Ring.Handed)
+    if (Ring.Closed)
       return;
     TSlot& Slot = Ring.Slot(Ring.Taken++);
     Guard.unlock();
@@ -170,15 +176,13 @@ void THelpers::Work(TBlockRing& Ring, TBlockSource& Source, std::size_t BlockSiz
 class TFeeder {
 public:
   TFeeder(TBlockSource& In, core::TTextOutput& Out, engine::TLinePipeline& Own, const TFeedTuning& Tune,
-          unsigned Threads, TBlockRing& BlockRing)
-      : Source(In), Output(Out), Pipeline(Own), Tuning(Tune), Ring(BlockRing),
-        Modest(4 * Tune.BlockSize), HelpersWanted(std::min<std::size_t>(Threads, Ring.Count) - 1) {
-    SeamOut.BindToMemory(Out.TextCodePage(), Out.OutputCodePage());
-  }
+          unsigned ThreadCount, TBlockRing& BlockRing)
+      : Source(In), Output(Out), Pipeline(Own), Tuning(Tune), Ring(BlockRing), Modest(4 * Tune.BlockSize),
+        Threads(ThreadCount) {}
   int Run();
 
 private:
-  void StartHelpers();
+  void Rearrange();
   [[nodiscard]] int HandOver();
   void ReadInOrder(TSlot& Slot);
   TSlot& WaitForNext();
@@ -193,19 +197,19 @@ private:
   const TFeedTuning& Tuning;
   TBlockRing& Ring;
   const std::size_t Modest;         // memory kept between blocks
-  const std::size_t HelpersWanted;
+  const unsigned Threads;           // wanted, the writer included
   std::optional<THelpers> Helpers;  // joined before Ring goes
   std::string Seam;                 // the line cut by the edges of the blocks written so far
-  core::TTextOutput SeamOut;        // its records
   bool SkipLf = false;              // a CR ended the seam written last: a LF next belongs to it
   bool InputDone = false;           // an input read in order has ended
+  bool WantHelpers = false;         // enough input is known to come
+  bool Alone = false;               // no helpers could be had, or memory ran out
   std::uint64_t Written = 0;
   std::uint64_t FullBytes = 0;      // read in order in full blocks
 };
 
 int TFeeder::Run() {
-  if (Source.ReadsAtOffsets() && Source.Size() >= Tuning.MinParallelBytes)
-    StartHelpers();
+  WantHelpers = Source.ReadsAtOffsets() && Source.Size() >= Tuning.MinParallelBytes;
   for (;;) {
     if (int Error = HandOver(); Error != 0)
       return Error;
@@ -225,25 +229,39 @@ int TFeeder::Run() {
   }
 }
 
-// Helpers start with the termination signals held, so that the signals go
-// to the writer, where they cut a read or write short.
-void TFeeder::StartHelpers() {
-  if (Helpers || HelpersWanted == 0)
+// With no block in flight: two slots per thread and the helpers once they
+// are wanted, one slot again once they are gone. Helpers start with the
+// termination signals held, so that the signals go to the writer, where
+// they cut a read or write short.
+void TFeeder::Rearrange() {
+  if (Alone) {
+    Ring.Resize(1);
     return;
+  }
+  if (!WantHelpers || Helpers || Threads < 2)
+    return;
+  Ring.Resize(2 * static_cast<std::size_t>(Threads));
+  const auto Count = static_cast<unsigned>(std::min<std::size_t>(Threads, Ring.Slots.size()) - 1);
   platform::HoldTerminationSignals();
   try {
-    Helpers.emplace(Ring, Source, Tuning.BlockSize, Pipeline.Settings(), static_cast<unsigned>(HelpersWanted));
+    Helpers.emplace(Ring, Source, Tuning.BlockSize, Pipeline.Settings(), Count);
   } catch (const std::bad_alloc&) {
-    // No room for helpers: the writer goes on alone.
   }
   platform::ReleaseTerminationSignals();
+  if (!Helpers || Helpers->Started() == 0) {
+    Helpers.reset();
+    Alone = true;
+    Ring.Resize(1);
+  }
 }
 
 // Hands every free slot over: by offset at once; in order only what has
 // arrived, and, with nothing in flight, the next bytes however long they
 // take, after everything before them has gone out.
 int TFeeder::HandOver() {
-  const std::size_t InFlight = Helpers ? Ring.Count : std::min<std::size_t>(2, Ring.Count);
+  if (Ring.Handed == Written)
+    Rearrange();
+  const std::size_t InFlight = Ring.Slots.size();
   while (Ring.Handed - Written < InFlight && !InputDone) {
     TSlot& Slot = Ring.Slot(Ring.Handed);
     if (!Source.ReadsAtOffsets()) {
@@ -282,7 +300,7 @@ void TFeeder::ReadInOrder(TSlot& Slot) {
     if (Slot.Size == Tuning.BlockSize) {
       // A steady stream: worth the helpers once enough of it has come.
       if ((FullBytes += Slot.Size) >= Tuning.MinParallelBytes)
-        StartHelpers();
+        WantHelpers = true;
       return;
     }
     if (Source.NextReadWaits())
@@ -316,10 +334,25 @@ TSlot& TFeeder::WaitForNext() {
   return Slot;
 }
 
-// The run's pipeline counts what it displays itself.
+// The run's pipeline counts what it displays itself. Should memory run out,
+// the helpers go, and with them their stacks and pipelines, and the block is
+// processed anew; without helpers the run cannot go on.
 void TFeeder::ProcessHere(TSlot& Slot) {
-  ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
-  Slot.Displayed = 0;
+  const std::int64_t Before = Pipeline.DisplayedLines();
+  for (;;) {
+    try {
+      ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
+      Slot.Displayed = 0;
+      return;
+    } catch (const std::bad_alloc&) {
+      Pipeline.AddDisplayed(Before - Pipeline.DisplayedLines());
+      Slot.Out.Clear(0);
+      if (!Helpers)
+        throw;
+      Helpers.reset();
+      Alone = true;
+    }
+  }
 }
 
 int TFeeder::WriteSlot(TSlot& Slot) {
@@ -341,17 +374,16 @@ int TFeeder::WriteSlot(TSlot& Slot) {
   return Error;
 }
 
-// The seam's whole lines through the run's pipeline and out.
+// The seam's whole lines through the run's pipeline straight to the output:
+// a line of any length is copied no more than it must be.
 int TFeeder::WriteSeam() {
   if (Seam.empty())
     return 0;
-  TOutputSink Out(SeamOut);
-  (void)Pipeline.ProcessBlock(Seam, Out);  // memory never stops it
+  TOutputSink Out(Output);
+  const int Error = Pipeline.ProcessBlock(Seam, Out) ? 0 : Out.Error;
   if (Seam.capacity() > Modest)
     std::string().swap(Seam);
   Seam.clear();
-  const int Error = Output.WriteConverted(SeamOut.Bytes());
-  SeamOut.Clear(Modest);
   return Error;
 }
 
@@ -377,14 +409,8 @@ unsigned FeedThreadCount(const TFeedTuning& Tuning) {
 int FeedInput(TBlockSource& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
               const TFeedTuning& Tuning) {
   assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
-  // A small file is done before helpers would start.
-  const unsigned Threads = Input.ReadsAtOffsets() && Input.Size() < Tuning.MinParallelBytes
-                               ? 1
-                               : FeedThreadCount(Tuning);
-  // Two blocks per thread: one being processed while the next waits, so
-  // none idles while the writer catches up.
-  TBlockRing Ring(2 * static_cast<std::size_t>(Threads), Tuning.BlockSize, Output);
-  TFeeder Feeder(Input, Output, Pipeline, Tuning, Threads, Ring);
+  TBlockRing Ring(Tuning.BlockSize, Output);
+  TFeeder Feeder(Input, Output, Pipeline, Tuning, FeedThreadCount(Tuning), Ring);
   return Feeder.Run();
 }
 

@@ -120,10 +120,16 @@ int TTextOutput::WriteRecordSlowly(std::string_view Text) {
   if (int Error = FlushFirstOutput(); Error != 0)
     return Error;
   // A buffered output writes what it holds first, so that a record that
-  // fits the buffer never makes it grow.
+  // fits the buffer never makes it grow; a larger one goes straight out
+  // rather than through a copy.
   if (!InMemory && Used != 0 && Capacity - Used < Text.size() + 2) {
     if (int Error = Flush(); Error != 0)
       return Error;
+  }
+  if (!InMemory && Text.size() + 2 > TextBufferSize) {
+    if (int Error = Deliver(Converted(Text)); Error != 0)
+      return Error;
+    return Deliver("\r\n");
   }
   char* Free = Room(Text.size() + 2);
   if (!Text.empty())
