@@ -10,41 +10,24 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace vellary::app {
 
 std::string FileErrorText(int Code) {
-  switch (Code) {
-  case platform::feFileNotFound:
-    return "File not found";
-  case platform::feInvalidFilename:
-    return "Invalid filename";
-  case platform::feTooManyOpenFiles:
-    return "Too many open files";
-  case platform::feAccessDenied:
-    return "Access denied";
-  case platform::feInvalidHandle:
-    return "Invalid file handle";
-  case platform::feInvalidDrive:
-    return "Invalid drive specified";
-  case platform::feReadPastEnd:
-    return "Read past end of file";
-  case platform::feDiskFull:
-    return "Disk Full";
-  case platform::feFileNotAssigned:
-    return "File not assigned";
-  case platform::feFileNotOpen:
-    return "File not open";
-  case platform::feNotOpenForInput:
-    return "File not open for input";
-  case platform::feNotOpenForOutput:
-    return "File not open for output";
-  case platform::feInvalidInput:
-    return "Invalid input";
-  case platform::feOutOfMemory:
-    return "Out of memory";
-  default:
-    break;
+  static constexpr std::pair<int, const char*> Texts[] = {
+      {platform::feFileNotFound, "File not found"},       {platform::feInvalidFilename, "Invalid filename"},
+      {platform::feTooManyOpenFiles, "Too many open files"}, {platform::feAccessDenied, "Access denied"},
+      {platform::feInvalidHandle, "Invalid file handle"}, {platform::feInvalidDrive, "Invalid drive specified"},
+      {platform::feReadPastEnd, "Read past end of file"}, {platform::feDiskFull, "Disk Full"},
+      {platform::feFileNotAssigned, "File not assigned"}, {platform::feFileNotOpen, "File not open"},
+      {platform::feNotOpenForInput, "File not open for input"},
+      {platform::feNotOpenForOutput, "File not open for output"},
+      {platform::feInvalidInput, "Invalid input"},        {platform::feOutOfMemory, "Out of memory"},
+  };
+  for (const auto& [Known, Text] : Texts) {
+    if (Code == Known)
+      return Text;
   }
   char Text[48];
   std::snprintf(Text, sizeof Text, "Unknown Run-Time error : %3.3d", Code);
@@ -63,28 +46,6 @@ core::TStatus FileNameMissing(std::string_view Option) {
 
 // ---- Reading -----------------------------------------------------------------
 
-void TTextInput::TReadBuffer::DropFront(std::size_t N) {
-  if (N == 0)
-    return;
-  std::memmove(Bytes.get(), Bytes.get() + N, Size - N);
-  Size -= N;
-}
-
-char* TTextInput::TReadBuffer::Reserve(std::size_t N) {
-  if (Capacity - Size < N) {
-    // Doubling keeps a very long line linear; memory stays proportional to it.
-    std::size_t NewCapacity = Capacity == 0 ? N : Capacity;
-    while (NewCapacity - Size < N)
-      NewCapacity *= 2;
-    auto Larger = std::make_unique_for_overwrite<char[]>(NewCapacity);
-    if (Size != 0)
-      std::memcpy(Larger.get(), Bytes.get(), Size);
-    Bytes = std::move(Larger);
-    Capacity = NewCapacity;
-  }
-  return Bytes.get() + Size;
-}
-
 TTextInput::~TTextInput() {
   (void)CloseText(*this);
 }
@@ -92,20 +53,20 @@ TTextInput::~TTextInput() {
 // Drops the lines handed out, appends the next read and hands out the whole
 // lines now held (all of them at the end of the file).
 int TTextInput::Fill() {
-  Buffer.DropFront(Start);
+  Buffer.erase(0, Start);
   const std::size_t Held = Buffer.size();
+  Buffer.resize(Held + InputBufferSize);
   std::size_t Got = 0;
-  if (int Error = platform::ReadBytes(Handle, Buffer.Reserve(InputBufferSize), InputBufferSize, Got);
-      Error != 0)
+  const int Error = platform::ReadBytes(Handle, Buffer.data() + Held, InputBufferSize, Got);
+  Buffer.resize(Held + Got);
+  if (Error != 0)
     return Error;
-  Buffer.Commit(Got);
   Eof = Got == 0;
   // What was held has no line end but perhaps a last CR: look from there.
   const std::size_t From = Held == 0 ? 0 : Held - 1;
-  const engine::TWholeLines Whole =
-      engine::WholeLinesOf(std::string_view(Buffer.data() + From, Buffer.size() - From), true);
+  const engine::TWholeLines Whole = engine::WholeLinesOf(std::string_view(Buffer).substr(From), true);
   Start = Eof ? Buffer.size() : Whole.Found ? From + Whole.End : 0;
-  Lines.Reset(std::string_view(Buffer.data(), Start));
+  Lines.Reset(std::string_view(Buffer).substr(0, Start));
   return 0;
 }
 

@@ -82,24 +82,7 @@ private:
   platform::TNativeHandle Handle = platform::InvalidHandle;
   bool AtOffsets = false;
   std::uint64_t KnownSize = 0;
-  // Bytes read and not yet handed out as lines. Not a std::string: growing
-  // one fills the new room with zeros, a pass over every byte a read overwrites.
-  class TReadBuffer {
-  public:
-    const char* data() const { return Bytes.get(); }
-    std::size_t size() const { return Size; }
-    void clear() { Size = 0; }
-    void DropFront(std::size_t N);
-    // Room for N more bytes after size(); the caller then Commits what it wrote.
-    char* Reserve(std::size_t N);
-    void Commit(std::size_t N) { Size += N; }
-
-  private:
-    std::unique_ptr<char[]> Bytes;
-    std::size_t Size = 0;
-    std::size_t Capacity = 0;
-  };
-  TReadBuffer Buffer;
+  std::string Buffer;         // bytes read and not yet handed out as lines
   std::size_t Start = 0;      // first byte not yet handed out as lines
   bool Eof = false;
   engine::TLineCutter Lines;  // the whole lines of the last read

@@ -185,10 +185,6 @@ void CatchTerminationSignals();
 int PendingTerminationSignal();
 // Ends the process as Signal would have (status 128 + Signal to the shell).
 [[noreturn]] void EndBySignal(int Signal);
-// Called first thing by a helper thread: the termination signals are then
-// delivered to the thread that writes the output, where they cut a blocked
-// write short. A no-op on Windows.
-void LeaveTerminationSignalsToOtherThreads();
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, so that threads it
 // starts afterwards inherit the block from their first instruction and the
 // signals reach only the thread that writes the output.

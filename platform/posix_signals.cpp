@@ -54,11 +54,6 @@ static sigset_t TerminationSet() {
   return Set;
 }
 
-void LeaveTerminationSignalsToOtherThreads() {
-  const sigset_t Block = TerminationSet();
-  ::pthread_sigmask(SIG_BLOCK, &Block, nullptr);
-}
-
 // The mask before the last hold, so that the release leaves a signal that
 // was blocked already (inherited blocked, say) as it found it.
 static sigset_t MaskBeforeHold;

@@ -457,7 +457,6 @@ void EndBySignal(int Signal) {
   ExitProcess(static_cast<UINT>(128 + Signal));
 }
 
-void LeaveTerminationSignalsToOtherThreads() {}
 void HoldTerminationSignals() {}
 void ReleaseTerminationSignals() {}
 
