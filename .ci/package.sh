@@ -2,7 +2,7 @@
 # Packaging stage: the Debian package from a release build of its own, checked
 # with lintian, unpacked into a scratch root and run once from there; then the
 # Windows zip from the cross build (build-win, made here when the Windows stage
-# has not made it).
+# has not made it), which must hold the example files.
 #
 # Runs alone too: bash .ci/package.sh
 set -euo pipefail
@@ -51,7 +51,9 @@ cmake --build build-win -j2 --target package
 zips=(build-win/vellary-*-win64.zip)
 listing=$(cmake -E tar tf "${zips[0]}")
 echo "$listing"
-for file in vellary.exe README.md LICENSE; do
+# The program, its documents and every file of examples/, which the Windows
+# page tells its reader to try.
+for file in vellary.exe README.md LICENSE README-Windows.txt examples/*; do
   echo "$listing" | grep -q "/$file\$" || { echo "${zips[0]} lacks $file" >&2; exit 1; }
 done
 echo "== packaging stage took $((SECONDS - started)) s"

@@ -8,9 +8,14 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  # One folder holding the program, its README and its licence.
+  # One folder holding the program, its README and licence, a first page for
+  # Windows users (CR LF, so that every editor shows its lines) and the
+  # example files it tells them to try.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/README-Windows.txt.in
+                 ${CMAKE_BINARY_DIR}/README-Windows.txt @ONLY NEWLINE_STYLE CRLF)
   install(TARGETS vellary RUNTIME DESTINATION .)
-  install(FILES README.md LICENSE DESTINATION .)
+  install(FILES README.md LICENSE ${CMAKE_BINARY_DIR}/README-Windows.txt DESTINATION .)
+  install(DIRECTORY examples/ DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME vellary-${PROJECT_VERSION}-win64)
   include(CPack)

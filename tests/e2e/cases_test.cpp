@@ -19,6 +19,10 @@
 // as the program shows it, "@FILENAME@" for the executable's file name; each
 // as the platform under test has them (a Windows path and wine's raw command
 // line for the Windows build).
+//
+// The README's option table is run the same way: each example that names an
+// input file runs in a copy of examples/ and must print something other than
+// the plain run of that file, so no example silently shows nothing.
 #include "e2e/harness.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +32,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -225,3 +230,53 @@ INSTANTIATE_TEST_SUITE_P(Cases, GoldenCase, ::testing::ValuesIn(CaseFiles()),
                                '_');
                            return Name;
                          });
+
+namespace {
+
+// The example cells of the README's option table that run on a file; "\|"
+// is a table's escape of "|".
+std::vector<std::string> ReadmeRunExamples() {
+  std::istringstream In(ReadFile(fs::path(VELLARY_SOURCE_DIR) / "README.md"));
+  std::vector<std::string> Examples;
+  bool InTable = false;
+  for (std::string Line; std::getline(In, Line);) {
+    if (Line.rfind("| option | what it does | example |", 0) == 0)
+      InTable = true;
+    else if (InTable && Line.rfind("|", 0) != 0)
+      break;
+    const std::size_t End = Line.rfind("` |");
+    const std::size_t Start = Line.rfind("| `", End);
+    if (!InTable || End == std::string::npos || Start == std::string::npos || Line[Start + 3] == '-')
+      continue;
+    std::string Example = Line.substr(Start + 3, End - Start - 3);
+    for (std::size_t At = Example.find("\\|"); At != std::string::npos; At = Example.find("\\|", At))
+      Example.erase(At, 1);
+    Examples.push_back(Example);
+  }
+  return Examples;
+}
+
+}  // namespace
+
+TEST(ReadmeExamples, EachShowsItsEffectOnTheBundledFiles) {
+  TScratchDir Dir;
+  for (const auto& Entry : fs::directory_iterator(fs::path(VELLARY_SOURCE_DIR) / "examples"))
+    fs::copy(Entry.path(), Dir / Entry.path().filename().string());
+  TRunOptions Options;
+  Options.WorkDir = Dir.Path();
+  const std::vector<std::string> Examples = ReadmeRunExamples();
+  ASSERT_GE(Examples.size(), 20u) << "the option table's examples were not found";
+  std::map<std::string, std::pair<std::string, std::string>> Plain;
+  for (const std::string& Example : Examples) {
+    SCOPED_TRACE(Example);
+    const std::vector<std::string> Args = SplitArgs(Example);
+    if (!Plain.count(Args[0])) {
+      const TRunResult R = RunProgram({Args[0]}, Options);
+      ASSERT_EQ(R.ExitCode, 0) << R.Err;
+      Plain[Args[0]] = {R.Out, R.Err};
+    }
+    const TRunResult R = RunProgram(Args, Options);
+    EXPECT_EQ(R.ExitCode, 0) << R.Err;
+    EXPECT_NE(std::make_pair(R.Out, R.Err), Plain[Args[0]]) << "prints what the plain run prints";
+  }
+}
