@@ -4,7 +4,8 @@
 # prints the median wall time of each side, their ratio and the peak memory.
 # ripgrep's rows appear when rg is installed. The "accented" rows run the same
 # job on a log where one line in four holds letters beyond ASCII, against the
-# ASCII log, in a UTF-8 locale. The "Russian" rows search a 100 MB Russian
+# ASCII log, in a UTF-8 locale. The "pipe" and "Latin-1" rows feed the log
+# through a pipe and convert the -o file from ISO-8859-1. The "Russian" rows search a 100 MB Russian
 # log in C.UTF-8; the "ids" rows a 100 000-line log with 10 000 eight-digit
 # ids as one -f list or as a table of pairs; the "repetitive" rows a 10 MB
 # line of 'abab...' for a 1001-byte text 'abab...abc', against -s. The "one
@@ -126,6 +127,15 @@ job replace-accented "nine pairs, accented vs ASCII" "LC_ALL=C.UTF-8 $BIN $ALOG 
   "LC_ALL=C.UTF-8 $BIN $LOG -r $DATA/sample.txt > $OUT.t"
 job replace-1 "nine pairs, all cores vs one" "${MINE[replace]}" "$ONE ${MINE[replace]}"
 job typical-1 "typical run, all cores vs one" "${MINE[typical]}" "$ONE ${MINE[typical]}"
+# An input read in order (a pipe), and an output converted from a
+# single-byte locale's charset to UTF-8, on every core against one.
+job pipe-1 "pipe, nine pairs -o, all vs one" "cat $LOG | $BIN /dev/stdin -r $DATA/sample.txt -o $OUT.v" \
+  "cat $LOG | $ONE $BIN /dev/stdin -r $DATA/sample.txt -o $OUT.t"
+LATIN1="LOCPATH=$DATA/locale LC_ALL=de_DE.ISO-8859-1"
+[ -d "$DATA/locale/de_DE.ISO-8859-1" ] ||
+  { mkdir -p "$DATA/locale" && localedef -i de_DE -f ISO-8859-1 "$DATA/locale/de_DE.ISO-8859-1" 2>/dev/null || true; }
+job latin1-1 "Latin-1 nine pairs -o, all vs one" "$LATIN1 $BIN $LOG -r $DATA/sample.txt -o $OUT.v" \
+  "$LATIN1 $ONE $BIN $LOG -r $DATA/sample.txt -o $OUT.t"
 # Loading a replacement file of a million pairs must stay linear (under 2 s).
 PAIRS1M="$DATA/pairs-1m.txt"
 [ -f "$PAIRS1M" ] || awk 'BEGIN { for (i = 0; i < 1000000; i++) printf "word%07d;W%d\n", i, i }' > "$PAIRS1M"
