@@ -169,6 +169,47 @@ TEST_F(HostileInput, HundredMegabyteLineInBoundedMemory) {
   }
 }
 
+// Under an address-space limit the run makes do with fewer threads and
+// blocks, down to one, and writes what one core writes; where even that
+// cannot hold a line, it ends with 71 and "Out of memory", the output
+// ending on a whole line.
+TEST_F(HostileInput, AddressSpaceLimitGivesTheOneCoreResultOrOutOfMemory) {
+  if (MemoryFactor != 1)
+    GTEST_SKIP() << "a sanitizer reserves more address space than any limit here";
+  std::string Short, Expected;
+  for (int I = 0; I < 900000; ++I)
+    Short += "ERROR job alpha DEBUG x\n";
+  WriteFile(Dir / "short.txt", Short);
+  WriteFile(Dir / "long.txt", "first\n" + std::string(40u << 20, 'x') + "\nlast\n");
+  struct Case {
+    const char* Input;
+    long LimitKb;
+    std::string Output;  // empty: as one core writes it
+    int ExitCode;
+  };
+  const Case Cases[] = {
+      {"short.txt", 24000, "", 0},  // room for one helper's stack, not for its blocks
+      {"short.txt", 12000, "", 0},  // no room for a helper's stack
+      {"long.txt", 24000, "first\r\n", 71},
+  };
+  for (const Case& C : Cases) {
+    SCOPED_TRACE(testing::Message() << C.Input << " under " << C.LimitKb << " KiB");
+    const std::string Limited = "ulimit -v " + std::to_string(C.LimitKb) + " && exec \"$0\" \"$@\"";
+    Options.Program = "/bin/sh";
+    TRunResult R = RunProgram({"-c", Limited, ProgramPath(), C.Input, "-o", "out.txt"}, Options);
+    Options.Program.clear();
+    EXPECT_EQ(R.ExitCode, C.ExitCode) << R.Err;
+    const std::string Written = ReadFile(Dir / "out.txt");
+    if (C.Output.empty()) {
+      ASSERT_EQ(Run({C.Input, "-o", "one.txt"}).ExitCode, 0);
+      EXPECT_TRUE(Written == ReadFile(Dir / "one.txt")) << Written.size() << " bytes written";
+    } else {
+      EXPECT_EQ(Written, C.Output);
+      EXPECT_NE(R.Err.find("-- Out of memory"), std::string::npos) << R.Err;
+    }
+  }
+}
+
 // ---- Command lines -----------------------------------------------------------
 
 TEST_F(HostileInput, HundredThousandArgumentsAreReportedPromptly) {
