@@ -120,6 +120,8 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
   Input.Eof = false;
   Input.PendingCr = false;
   Input.Lines.Reset({});
+  if (Name == StandardInputName)
+    return platform::OpenStandardInput(Input.Handle);
   return platform::OpenForReading(Name, Input.Handle);
 }
 

@@ -90,7 +90,11 @@ private:
   engine::TLineCutter Lines;    // the lines of the last block, for ReadTextLine
 };
 
-// Opens an existing file for reading, shared for reading and writing.
+// The input name that stands for standard input ("./-" names a file "-").
+inline constexpr std::string_view StandardInputName = "-";
+
+// Opens an existing file for reading, shared for reading and writing, or
+// standard input for StandardInputName.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
 // Block receives the next whole lines with their line ends, as many as the
 // buffer holds (valid until the next call); when a block ends with CR, the
