@@ -264,13 +264,13 @@ static bool SignalArrives() {
 }
 
 // Marks a read or write of the catching thread on a handle that may make it
-// wait (a pipe, a console, a socket). Disk transfers complete on their own;
-// cancelling one could lose output.
+// wait: a read from a pipe or the console, a write into a pipe. Disk and
+// console writes complete on their own, and cancelling one could drop a line
+// already processed.
 class TCancellableCall {
 public:
-  explicit TCancellableCall(HANDLE File)
-      : Marked(CatchingThreadId.load() == GetCurrentThreadId() &&
-               GetFileType(File) != FILE_TYPE_DISK) {
+  TCancellableCall(HANDLE File, bool Reading)
+      : Marked(CatchingThreadId.load() == GetCurrentThreadId() && MayWait(File, Reading)) {
     if (!Marked)
       return;
     AcquireSRWLockExclusive(&CallLock);
@@ -289,6 +289,10 @@ public:
   TCancellableCall& operator=(const TCancellableCall&) = delete;
 
 private:
+  static bool MayWait(HANDLE File, bool Reading) {
+    const DWORD Type = GetFileType(File);
+    return Type == FILE_TYPE_PIPE || (Reading && Type == FILE_TYPE_CHAR);
+  }
   const bool Marked;
 };
 
@@ -467,7 +471,7 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
   Got = 0;
   HANDLE File = ToWin(Handle);
   const DWORD Wanted = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
-  const TCancellableCall Call(File);
+  const TCancellableCall Call(File, true);
   for (;;) {
     // Nothing read after a signal is processed: stop before waiting for it.
     if (SignalNoted())
@@ -532,7 +536,7 @@ static bool IsStandardOutput(HANDLE Handle) {
 
 int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
   HANDLE File = ToWin(Handle);
-  const TCancellableCall Call(File);
+  const TCancellableCall Call(File, false);
   while (Size > 0) {
     DWORD Written = 0;
     const DWORD Chunk = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
