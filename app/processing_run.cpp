@@ -64,7 +64,8 @@ int FeedInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipelin
 
   TOutputSink Out(Target);
   const std::string& Name = Ctx.Settings.Pipeline.InputFileName;
-  const int FeedError = WorthFeedingInParallel(Name, Input, Target)
+  // Standard input is read on from where it stands, never by offset.
+  const int FeedError = Name != StandardInputName && WorthFeedingInParallel(Name, Input, Target)
                             ? FeedInParallel(Input, Target, Pipeline, Pipeline.Settings())
                             : FeedBlocks(Input, Pipeline, Out);
   if (FeedError != 0)
