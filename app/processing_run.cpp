@@ -53,6 +53,20 @@ int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipe
   return Console.ConsoleOut->Flush();
 }
 
+// Whether creating Output would empty the input file. Standard input ("-")
+// is judged by its handle: it may be redirected from Output.
+bool OutputIsInput(const std::string& Output, const std::string& Input) {
+  if (Input == StandardInputName)
+    return platform::SameRegularFileAs(Output, platform::StandardInput());
+  return platform::SameRegularFile(Output, Input);
+}
+
+bool StandardOutputIsInput(const std::string& Input) {
+  if (Input == StandardInputName)
+    return platform::SameRegularFileHandles(platform::StandardInput(), platform::StandardOutput());
+  return platform::SameRegularFileAs(Input, platform::StandardOutput());
+}
+
 // After SIGINT, SIGTERM or SIGHUP: every whole line processed so far goes
 // out (a write that the signal cut short has already dropped its bytes, so
 // nothing is written twice), then the run ends as the signal would.
@@ -93,18 +107,19 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (S.OutputFileName.empty())
       return FileNameMissing("-o");
     // Creating the output empties it: refuse before that when it is the input.
-    if (platform::SameRegularFile(S.OutputFileName, S.Pipeline.InputFileName))
+    if (OutputIsInput(S.OutputFileName, S.Pipeline.InputFileName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     Console.ConsoleOut = &OutFile;
-  } else if (platform::SameRegularFileAs(S.Pipeline.InputFileName, platform::StandardOutput())) {
+  } else if (StandardOutputIsInput(S.Pipeline.InputFileName)) {
     // Standard output appended to the input would be read back for ever;
     // opened onto it, it would overwrite lines not yet read.
     return FileFailure(core::ExitWriteError, S.Pipeline.InputFileName, platform::feAccessDenied);
   }
 
-  if (!platform::FileExistsAt(S.Pipeline.InputFileName)) {
+  if (S.Pipeline.InputFileName != StandardInputName &&
+      !platform::FileExistsAt(S.Pipeline.InputFileName)) {
     if (S.OutRec.Found)
       (void)CloseText(OutFile);
     return {core::ExitNoValidFile,

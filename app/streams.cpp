@@ -76,6 +76,11 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
   Input.Start = 0;
   Input.Eof = false;
   Input.Lines.Reset({});
+  Input.AtOffsets = false;
+  Input.KnownSize = 0;
+  // Standard input is read in order from where it stands.
+  if (Name == StandardInputName)
+    return platform::OpenStandardInput(Input.Handle);
   if (int Error = platform::OpenForReading(Name, Input.Handle); Error != 0)
     return Error;
   std::error_code SizeError;

@@ -88,7 +88,11 @@ private:
   engine::TLineCutter Lines;  // the whole lines of the last read
 };
 
-// Opens an existing file for reading, shared for reading and writing.
+// The input name that stands for standard input ("./-" names a file "-").
+inline constexpr std::string_view StandardInputName = "-";
+
+// Opens an existing file for reading, shared for reading and writing, or
+// standard input for StandardInputName.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
 // Line receives the next line without its line end (valid until the next
 // call); AtEnd is set when no byte remains. Returns 0 or an error code.

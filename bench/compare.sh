@@ -20,6 +20,17 @@
 # change is measured before and after in one run; VELLARY_ONE_CORE=1 holds
 # every vellary run of the other rows to one core. Needs a release build (the
 # README's build command); the logs and all outputs go to bench-data/ on disk.
+#
+# VELLARY_EXE=path/to/vellary.exe adds the "wine" rows: the Windows build
+# under wine against this build on pass-through -o and on -f to standard
+# output, each less wine's own start (the median of "wine vellary.exe
+# --version-only", timed beside every run of those rows), and on nine pairs
+# -o against the .exe held to one core. The outputs of the first two are
+# compared byte for byte once, before the timing. Wine runs in a prefix of
+# its own (bench-data/wine-prefix unless WINEPREFIX is set) in C.UTF-8, code
+# pages 1252 and 437, with its server kept running for the whole script:
+#   VELLARY_EXE=build-win/app/vellary.exe ONLY="wine-pass wine-find wine-replace-1" \
+#     bash bench/compare.sh 3
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -163,10 +174,35 @@ if command -v rg >/dev/null; then
   job skip-rg-mmap "skip lines vs rg -iv, mmap" "${MINE[skip]}" "rg -iv debug $LOG > $OUT.t"
 fi
 
+declare -A LESS_START SAME
+if [ -n "${VELLARY_EXE:-}" ]; then
+  EXE=$(realpath -m "$VELLARY_EXE")
+  [ -f "$EXE" ] || { echo "no program at $EXE: cross-build it first (.ci/windows.sh)" >&2; exit 1; }
+  export WINEPREFIX=${WINEPREFIX:-$(realpath -m "$DATA/wine-prefix")} WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  wineserver -p </dev/null >/dev/null 2>&1
+  trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+  wineboot -i </dev/null >/dev/null 2>&1
+  WINE="env LC_ALL=C.UTF-8 wine $EXE"
+  $WINE --version-only </dev/null >/dev/null 2>&1 || true  # first-run work, untimed
+  job wine-pass "wine pass -o (less start)" "$WINE $LOG -o $OUT.v" "$BIN $LOG -o $OUT.t"
+  job wine-find "wine -f two >out (less start)" "$WINE $LOG -f 'error;warn' > $OUT.v" \
+    "$BIN $LOG -f 'error;warn' > $OUT.t"
+  job wine-replace-1 "wine nine pairs -o vs 1 core" "$WINE $LOG -r $DATA/sample.txt -o $OUT.v" \
+    "$ONE $WINE $LOG -r $DATA/sample.txt -o $OUT.t"
+  LESS_START[wine-pass]=1 LESS_START[wine-find]=1
+fi
+
 # ONLY="name ..." keeps just those rows.
 [ -z "${ONLY:-}" ] || read -ra JOBS <<<"$ONLY"
 for job in "${JOBS[@]}"; do
+  if [ -n "${LESS_START[$job]:-}" ]; then
+    rm -f "$OUT.v" "$OUT.t"
+    bash -c "${MINE[$job]}" && bash -c "${THEIRS[$job]}"
+    cmp -s "$OUT.v" "$OUT.t" && SAME[$job]=equal || SAME[$job]=DIFFERENT
+  fi
   for ((i = 0; i < RUNS; i++)); do
+    [ -z "${LESS_START[$job]:-}" ] || timed wine.start "$WINE --version-only >/dev/null; true"
     timed "$job.mine" "${MINE[$job]}"
     timed "$job.theirs" "${THEIRS[$job]}"
     [ -z "$BEFORE" ] || timed "$job.before" "${MINE[$job]//$BIN/$BEFORE}"
@@ -179,6 +215,7 @@ printf '%-30s %10s %10s %7s %12s %12s' job "vellary s" "other s" ratio "vellary 
 for job in "${JOBS[@]}"; do
   m=$(median "$job.mine" 1); t=$(median "$job.theirs" 1)
   mm=$(median "$job.mine" 2); tm=$(median "$job.theirs" 2)
+  [ -z "${LESS_START[$job]:-}" ] || m=$(awk -v a="$m" -v b="$(median wine.start 1)" 'BEGIN { print a - b }')
   printf '%-30s %10.2f %10.2f %7.2f %12d %12d' "${LABEL[$job]}" "$m" "$t" "$(ratio "$m" "$t")" "$mm" "$tm"
   if [ -z "$BEFORE" ]; then
     echo
@@ -187,4 +224,8 @@ for job in "${JOBS[@]}"; do
     printf ' %9.2f %8.2f\n' "$b" "$(ratio "$m" "$b")"
   fi
 done
+if [ -n "${SERIES[wine.start]:-}" ]; then
+  echo "wine rows marked less start: wine's start ($(median wine.start 1) s, median of --version-only) taken off"
+  for job in "${!SAME[@]}"; do echo "$job: output bytes ${SAME[$job]} to the native build's"; done
+fi
 rm -f "$OUT.v" "$OUT.t"

@@ -132,6 +132,8 @@ bool SameRegularFile(const std::string& A, const std::string& B);
 // True when Handle is open on the regular file that Name denotes (the same
 // identity as SameRegularFile).
 bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle);
+// True when both handles are open on one regular file (the same identity).
+bool SameRegularFileHandles(TNativeHandle A, TNativeHandle B);
 
 // True when a read from Handle may wait for input to arrive: a pipe, FIFO,
 // socket, terminal or other character device. False for regular files.
@@ -145,13 +147,21 @@ bool ReadWouldWait(TNativeHandle Handle);
 // A missing file is feFileNotFound, a name whose folder part does not exist
 // feInvalidFilename.
 [[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);
+// Opens standard input for reading: a duplicate of its handle, so that
+// closing it leaves standard input itself open. It may be a pipe, a file or
+// the console/terminal, where typed lines come as they are entered and
+// Ctrl-Z Enter (Windows) or Ctrl-D (POSIX) ends them. feInvalidHandle when
+// the process was started without standard input (Windows; POSIX gives it
+// an empty one).
+[[nodiscard]] int OpenStandardInput(TNativeHandle& Handle);
 // Creates a file, or empties it when it exists, for writing; others may read.
 // A name whose folder part does not exist is feInvalidFilename, a folder as
 // the name feAccessDenied.
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
 // Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
-// whose writer has gone). Retries on EINTR unless a termination signal is
-// pending (then feInterrupted).
+// whose writer has gone, and Ctrl-Z Enter or Ctrl-D typed at a console or
+// terminal). Retries on EINTR unless a termination signal is pending (then
+// feInterrupted; see CatchTerminationSignals).
 [[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
 // Reads up to Size bytes of a file from Offset, fewer only at its end, and
 // leaves nothing another thread's positioned read depends on: several
@@ -169,6 +179,8 @@ bool ReadWouldWait(TNativeHandle Handle);
 // for one) is returned.
 [[nodiscard]] int CloseHandle(TNativeHandle Handle);
 
+// Standard input, as it is (not a duplicate); InvalidHandle when there is none.
+TNativeHandle StandardInput();
 TNativeHandle StandardOutput();
 TNativeHandle StandardError();
 bool IsTerminal(TNativeHandle Handle);
@@ -178,12 +190,20 @@ bool IsTerminal(TNativeHandle Handle);
 // From this call on, SIGINT, SIGTERM and SIGHUP (unless ignored when the
 // process started) only note that they arrived and cut a blocked read or
 // write short, so that the run can write every whole line it has processed
-// before EndBySignal. Safe from any thread. Windows keeps its default Ctrl-C
-// handling: these are no-ops there and nothing is ever pending.
+// before EndBySignal. Called by the thread that writes the output.
+// On Windows a console control handler does the same on a thread of its own:
+// Ctrl-C is noted as SIGINT (2), Ctrl-Break as SIGTERM (15), the console
+// closing, logoff and shutdown as SIGHUP (1). It cancels a read or write the
+// calling thread is blocked in (where the system lets it: Wine 8 does not,
+// and such a read then ends when its next bytes or its end arrive), and after
+// any read on that thread the signal is reported. On a close it holds the
+// system off for a few seconds, so that the run can write what it has.
 void CatchTerminationSignals();
 // The termination signal that arrived, or 0.
 int PendingTerminationSignal();
-// Ends the process as Signal would have (status 128 + Signal to the shell).
+// Ends the process as Signal would have: status 128 + Signal to a POSIX
+// shell; on Windows STATUS_CONTROL_C_EXIT for every signal, the status of a
+// console program that Ctrl-C ended.
 [[noreturn]] void EndBySignal(int Signal);
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, so that threads it
 // starts afterwards inherit the block from their first instruction and the
@@ -215,6 +235,8 @@ bool KeyWaiting();
 // Discards waiting input and restores the keyboard's settings.
 void CloseKeyboard();
 
+// A termination signal caught for the run ends the process during the
+// sleep (EndBySignal), as the signal's default would.
 void SleepMilliseconds(unsigned Milliseconds);
 
 // The system's default alert: the terminal bell written to the controlling

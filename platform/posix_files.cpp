@@ -137,22 +137,28 @@ bool FileExistsAt(const std::string& Name) {
   return !Name.empty() && ::stat(Name.c_str(), &Info) == 0 && !S_ISDIR(Info.st_mode);
 }
 
+static bool SameRegular(const struct stat& A, const struct stat& B) {
+  return S_ISREG(A.st_mode) && S_ISREG(B.st_mode) && A.st_dev == B.st_dev && A.st_ino == B.st_ino;
+}
+
 bool SameRegularFile(const std::string& A, const std::string& B) {
   struct stat InfoA {};
   struct stat InfoB {};
-  if (::stat(A.c_str(), &InfoA) != 0 || ::stat(B.c_str(), &InfoB) != 0)
-    return false;
-  return S_ISREG(InfoA.st_mode) && S_ISREG(InfoB.st_mode) && InfoA.st_dev == InfoB.st_dev &&
-         InfoA.st_ino == InfoB.st_ino;
+  return ::stat(A.c_str(), &InfoA) == 0 && ::stat(B.c_str(), &InfoB) == 0 && SameRegular(InfoA, InfoB);
 }
 
 bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
   struct stat InfoName {};
   struct stat InfoHandle {};
-  if (::stat(Name.c_str(), &InfoName) != 0 || ::fstat(static_cast<int>(Handle), &InfoHandle) != 0)
-    return false;
-  return S_ISREG(InfoName.st_mode) && S_ISREG(InfoHandle.st_mode) &&
-         InfoName.st_dev == InfoHandle.st_dev && InfoName.st_ino == InfoHandle.st_ino;
+  return ::stat(Name.c_str(), &InfoName) == 0 &&
+         ::fstat(static_cast<int>(Handle), &InfoHandle) == 0 && SameRegular(InfoName, InfoHandle);
+}
+
+bool SameRegularFileHandles(TNativeHandle A, TNativeHandle B) {
+  struct stat InfoA {};
+  struct stat InfoB {};
+  return ::fstat(static_cast<int>(A), &InfoA) == 0 && ::fstat(static_cast<int>(B), &InfoB) == 0 &&
+         SameRegular(InfoA, InfoB);
 }
 
 bool ReadMayWait(TNativeHandle Handle) {
@@ -185,6 +191,13 @@ static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Hand
 
 int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
   return OpenWithFlags(Name, O_RDONLY | O_CLOEXEC, Handle);
+}
+
+int OpenStandardInput(TNativeHandle& Handle) {
+  // Above the standard descriptors, and not inherited by anything started later.
+  const int Fd = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  Handle = Fd >= 0 ? Fd : InvalidHandle;
+  return Fd >= 0 ? 0 : MapErrno(errno);
 }
 
 int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
@@ -274,6 +287,10 @@ int CloseHandle(TNativeHandle Handle) {
   if (::close(static_cast<int>(Handle)) != 0 && errno != EINTR)
     return MapErrno(errno);
   return 0;
+}
+
+TNativeHandle StandardInput() {
+  return STDIN_FILENO;
 }
 
 TNativeHandle StandardOutput() {

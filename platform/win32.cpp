@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
@@ -239,6 +240,122 @@ TLocalDateTime LocalNow() {
                         .Second = Now.wSecond};
 }
 
+// ---- Termination signal state ------------------------------------------------
+
+// The console control handler runs on a thread the system starts for it and
+// reaches the run only through this state, set once by
+// CatchTerminationSignals before the handler is installed.
+static std::atomic<int> PendingSignal{0};
+static HANDLE SignalEvent = nullptr;     // set when a signal is noted; never reset
+static HANDLE CatchingThread = nullptr;  // a real handle, for CancelSynchronousIo
+static std::atomic<DWORD> CatchingThreadId{0};
+
+// The catching thread's read or write that may block now. The handler cancels
+// only that call, never a later one such as the flush of what was processed.
+static SRWLOCK CallLock = SRWLOCK_INIT;
+static bool InCall = false;           // guarded by CallLock
+static std::uint64_t CallNumber = 0;  // guarded by CallLock
+
+// The POSIX numbers of the signals that the control events stand for.
+static constexpr int SigHup = 1, SigInt = 2, SigTerm = 15;
+
+// Within the five seconds the system waits after a close before it ends the
+// process regardless.
+static constexpr DWORD CloseGraceMilliseconds = 4000;
+// A cancel that comes just before the thread enters the system call finds
+// nothing to cancel: it is tried again, for up to a second.
+static constexpr DWORD CancelRetryMilliseconds = 10;
+static constexpr int CancelRetries = 100;
+// How long a read that Ctrl-C ended waits for the handler to note it.
+static constexpr DWORD HandlerWaitMilliseconds = 1000;
+
+static bool SignalNoted() {
+  return PendingSignal.load() != 0;
+}
+
+static bool SignalArrives() {
+  if (SignalEvent != nullptr)
+    (void)WaitForSingleObject(SignalEvent, HandlerWaitMilliseconds);
+  return SignalNoted();
+}
+
+// Marks a read or write of the catching thread on a handle that may make it
+// wait: a read from a pipe or the console, a write into a pipe. Disk and
+// console writes complete on their own, and cancelling one could drop a line
+// already processed.
+class TCancellableCall {
+public:
+  TCancellableCall(HANDLE File, bool Reading)
+      : Marked(CatchingThreadId.load() == GetCurrentThreadId() && MayWait(File, Reading)) {
+    if (!Marked)
+      return;
+    AcquireSRWLockExclusive(&CallLock);
+    InCall = true;
+    ++CallNumber;
+    ReleaseSRWLockExclusive(&CallLock);
+  }
+  ~TCancellableCall() {
+    if (!Marked)
+      return;
+    AcquireSRWLockExclusive(&CallLock);
+    InCall = false;
+    ReleaseSRWLockExclusive(&CallLock);
+  }
+  TCancellableCall(const TCancellableCall&) = delete;
+  TCancellableCall& operator=(const TCancellableCall&) = delete;
+
+private:
+  static bool MayWait(HANDLE File, bool Reading) {
+    const DWORD Type = GetFileType(File);
+    return Type == FILE_TYPE_PIPE || (Reading && Type == FILE_TYPE_CHAR);
+  }
+  const bool Marked;
+};
+
+// Cancels the call the catching thread is in, until that call returns.
+static void CancelBlockedCall() {
+  std::uint64_t Target = 0;
+  for (int Try = 0; Try < CancelRetries; ++Try) {
+    AcquireSRWLockExclusive(&CallLock);
+    const bool Blocked = InCall && (Try == 0 || CallNumber == Target);
+    Target = CallNumber;
+    if (Blocked)
+      (void)CancelSynchronousIo(CatchingThread);
+    ReleaseSRWLockExclusive(&CallLock);
+    if (!Blocked)
+      return;
+    Sleep(CancelRetryMilliseconds);
+  }
+}
+
+static BOOL WINAPI NoteControlEvent(DWORD Event) {
+  int Signal = 0;
+  switch (Event) {
+  case CTRL_C_EVENT:
+    Signal = SigInt;
+    break;
+  case CTRL_BREAK_EVENT:
+    Signal = SigTerm;
+    break;
+  case CTRL_CLOSE_EVENT:
+  case CTRL_LOGOFF_EVENT:
+  case CTRL_SHUTDOWN_EVENT:
+    Signal = SigHup;
+    break;
+  default:
+    return FALSE;
+  }
+  int None = 0;
+  PendingSignal.compare_exchange_strong(None, Signal);
+  SetEvent(SignalEvent);
+  CancelBlockedCall();
+  // After a close the system ends the process as soon as this returns; the
+  // run ends it sooner (EndBySignal) once it has written what it has.
+  if (Signal == SigHup)
+    Sleep(CloseGraceMilliseconds);
+  return TRUE;
+}
+
 // ---- Files -----------------------------------------------------------------
 
 static bool HasWildcard(const std::string& Name) {
@@ -292,6 +409,14 @@ static bool DiskFileId(HANDLE File, FILE_ID_INFO& Id) {
          GetFileInformationByHandleEx(File, FileIdInfo, &Id, sizeof Id);
 }
 
+static bool SameFileId(const FILE_ID_INFO& A, const FILE_ID_INFO& B) {
+  // A volume the system cannot name (serial 0, as for a handle inherited
+  // from outside) leaves the file id to decide.
+  return std::memcmp(&A.FileId, &B.FileId, sizeof A.FileId) == 0 &&
+         (A.VolumeSerialNumber == B.VolumeSerialNumber || A.VolumeSerialNumber == 0 ||
+          B.VolumeSerialNumber == 0);
+}
+
 bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
   BY_HANDLE_FILE_INFORMATION Info{};
   FILE_ID_INFO NameId{}, HandleId{};
@@ -305,11 +430,13 @@ bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
     return false;
   const bool Ok = DiskFileId(File, NameId);
   ::CloseHandle(File);
-  // A volume the system cannot name (serial 0, as for a handle inherited
-  // from outside) leaves the file id to decide.
-  return Ok && std::memcmp(&NameId.FileId, &HandleId.FileId, sizeof NameId.FileId) == 0 &&
-         (NameId.VolumeSerialNumber == HandleId.VolumeSerialNumber ||
-          NameId.VolumeSerialNumber == 0 || HandleId.VolumeSerialNumber == 0);
+  return Ok && SameFileId(NameId, HandleId);
+}
+
+bool SameRegularFileHandles(TNativeHandle A, TNativeHandle B) {
+  FILE_ID_INFO IdA{}, IdB{};
+  return A != InvalidHandle && B != InvalidHandle && DiskFileId(ToWin(A), IdA) &&
+         DiskFileId(ToWin(B), IdB) && SameFileId(IdA, IdB);
 }
 
 bool ReadMayWait(TNativeHandle Handle) {
@@ -342,6 +469,19 @@ int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
   return 0;
 }
 
+int OpenStandardInput(TNativeHandle& Handle) {
+  Handle = InvalidHandle;
+  const TNativeHandle In = StandardInput();
+  if (In == InvalidHandle)
+    return feInvalidHandle;
+  HANDLE Copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), ToWin(In), GetCurrentProcess(), &Copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
+    return LastError();
+  Handle = reinterpret_cast<TNativeHandle>(Copy);
+  return 0;
+}
+
 int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
   HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -353,19 +493,42 @@ int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
   return 0;
 }
 
+static bool IsConsole(HANDLE Handle) {
+  DWORD Mode = 0;
+  return GetConsoleMode(Handle, &Mode) != 0;
+}
+
 int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got) {
   Got = 0;
-  DWORD Read = 0;
+  HANDLE File = ToWin(Handle);
   const DWORD Wanted = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
-  if (ReadFile(ToWin(Handle), Buffer, Wanted, &Read, nullptr)) {
+  const TCancellableCall Call(File, true);
+  for (;;) {
+    // Nothing read after a signal is processed: stop before waiting for it.
+    if (SignalNoted())
+      return feInterrupted;
+    DWORD Read = 0;
+    SetLastError(ERROR_SUCCESS);
+    const bool Ok = ReadFile(File, Buffer, Wanted, &Read, nullptr) != 0;
+    const DWORD Error = Ok && Read > 0 ? ERROR_SUCCESS : GetLastError();
+    // Cancelled by the control handler, or a console read that Ctrl-C ended
+    // (it may come back before the handler has run).
+    if (Error == ERROR_OPERATION_ABORTED) {
+      if (SignalArrives())
+        return feInterrupted;
+      continue;
+    }
+    if (SignalNoted())
+      return feInterrupted;
+    // A pipe whose writer has finished reports its end this way.
+    if (!Ok)
+      return Error == ERROR_BROKEN_PIPE || Error == ERROR_HANDLE_EOF ? 0 : MapError(Error);
+    // Ctrl-Z typed first on a console line ends the input there.
+    if (Read > 0 && Buffer[0] == '\x1A' && IsConsole(File))
+      Read = 0;
     Got = Read;
     return 0;
   }
-  DWORD Error = GetLastError();
-  // A pipe whose writer has finished reports its end this way.
-  if (Error == ERROR_BROKEN_PIPE || Error == ERROR_HANDLE_EOF)
-    return 0;
-  return MapError(Error);
 }
 
 // A synchronous handle serializes positioned reads from several threads;
@@ -404,11 +567,14 @@ static bool IsStandardOutput(HANDLE Handle) {
 
 int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
   HANDLE File = ToWin(Handle);
+  const TCancellableCall Call(File, false);
   while (Size > 0) {
     DWORD Written = 0;
     const DWORD Chunk = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
     if (!WriteFile(File, Data, Chunk, &Written, nullptr)) {
       DWORD Error = GetLastError();
+      if (Error == ERROR_OPERATION_ABORTED && SignalNoted())
+        return feInterrupted;
       // The reader of standard output has gone (a pager that quit, "| head"):
       // end at once and quietly, with nothing more written anywhere.
       if (IsClosedPipeError(Error) && IsStandardOutput(File))
@@ -431,6 +597,10 @@ int CloseHandle(TNativeHandle Handle) {
   return ::CloseHandle(ToWin(Handle)) ? 0 : LastError();
 }
 
+TNativeHandle StandardInput() {
+  return FromWin(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 TNativeHandle StandardOutput() {
   return FromWin(GetStdHandle(STD_OUTPUT_HANDLE));
 }
@@ -446,15 +616,31 @@ bool IsTerminal(TNativeHandle Handle) {
 
 // ---- Termination signals ---------------------------------------------------
 
-// Ctrl-C keeps the system's default handling on Windows.
-void CatchTerminationSignals() {}
-
-int PendingTerminationSignal() {
-  return 0;
+void CatchTerminationSignals() {
+  // Once per process: the handler and the thread whose calls it cancels.
+  if (SignalEvent != nullptr)
+    return;
+  HANDLE Thread = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &Thread, 0,
+                       FALSE, DUPLICATE_SAME_ACCESS))
+    return;
+  HANDLE Event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (Event == nullptr) {
+    ::CloseHandle(Thread);
+    return;
+  }
+  CatchingThread = Thread;
+  SignalEvent = Event;
+  CatchingThreadId.store(GetCurrentThreadId());
+  SetConsoleCtrlHandler(NoteControlEvent, TRUE);
 }
 
-void EndBySignal(int Signal) {
-  ExitProcess(static_cast<UINT>(128 + Signal));
+int PendingTerminationSignal() {
+  return PendingSignal.load();
+}
+
+void EndBySignal(int) {
+  ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
 void HoldTerminationSignals() {}
@@ -531,7 +717,12 @@ void CloseKeyboard() {
 }
 
 void SleepMilliseconds(unsigned Milliseconds) {
-  Sleep(Milliseconds);
+  if (SignalEvent == nullptr) {
+    Sleep(Milliseconds);
+    return;
+  }
+  if (WaitForSingleObject(SignalEvent, Milliseconds) == WAIT_OBJECT_0)
+    EndBySignal(PendingSignal.load());
 }
 
 void SoundAlert() {

@@ -24,6 +24,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -32,6 +33,7 @@ using TClock = std::chrono::steady_clock;
 
 constexpr const char* Prompt = "Press any key to continue...";
 constexpr int ExitNoValidFile = 70;
+constexpr int ExitWriteError = 72;
 
 // One run of the program under a fresh pseudo-terminal. The test keeps the
 // slave side open too, to read the terminal's settings after the run.
@@ -129,6 +131,9 @@ public:
 
   pid_t Pid = -1;
   std::string Output;
+  std::vector<std::string> Args = {"--debug-mode"};
+  // When set, standard input is a pipe holding this text instead of the terminal.
+  std::string PipedInput;
   // Run the program as a job of its own below a session leader, as a shell
   // does: only then does Ctrl-Z stop it (an orphaned process group ignores
   // a stop). The leader ends as the job did.
@@ -144,10 +149,22 @@ private:
       ::dup2(Fd, STDERR_FILENO);
       ::close(Fd);
     }
+    if (!PipedInput.empty()) {
+      int Pipe[2];
+      if (::pipe(Pipe) != 0)
+        ::_exit(126);
+      (void)!::write(Pipe[1], PipedInput.data(), PipedInput.size());
+      ::close(Pipe[1]);
+      ::dup2(Pipe[0], STDIN_FILENO);
+      ::close(Pipe[0]);
+    }
     if (AsJob)
       EnterJob();
-    char* const Argv[] = {const_cast<char*>(Bin), const_cast<char*>("--debug-mode"), nullptr};
-    ::execv(Bin, Argv);
+    std::vector<char*> Argv = {const_cast<char*>(Bin)};
+    for (std::string& Arg : Args)
+      Argv.push_back(Arg.data());
+    Argv.push_back(nullptr);
+    ::execv(Bin, Argv.data());
     ::_exit(127);
   }
 
@@ -241,6 +258,22 @@ TEST(PausePty, KeyTypedBeforeThePromptDoesNotShortenThePause) {
   int Status = Run.WaitForEnd(30s);
   EXPECT_TRUE(EndedWithCode(Status, ExitNoValidFile)) << Status;
   EXPECT_EQ(DotsAfterPrompt(Run.Output), 30u) << Run.Output;
+  EXPECT_TRUE(Run.SettingsUnchanged());
+}
+
+// Keys piped to standard input are the input's, not the pause's: only the
+// terminal ends it.
+TEST(PausePty, KeysOnPipedStandardInputDoNotEndThePause) {
+  TPtyRun Run;
+  Run.Args = {"-", "-o", "nodir/out.txt", "--debug-mode"};
+  Run.PipedInput = "x\ny\n";
+  START_OR_SKIP(Run, "", false);
+  ASSERT_TRUE(Run.ReadUntil([](const std::string& Out) { return DotsAfterPrompt(Out) >= 3; }, 20s))
+      << Run.Output;
+  Run.Type("x");
+  int Status = Run.WaitForEnd(20s);
+  EXPECT_TRUE(EndedWithCode(Status, ExitWriteError)) << Status;
+  EXPECT_LT(DotsAfterPrompt(Run.Output), 30u) << Run.Output;
   EXPECT_TRUE(Run.SettingsUnchanged());
 }
 
