@@ -500,8 +500,9 @@ void CloseKeyboard() {
   Keyboard = INVALID_HANDLE_VALUE;
 }
 
-void SleepMilliseconds(unsigned Milliseconds) {
+bool SleepMilliseconds(unsigned Milliseconds) {
   Sleep(Milliseconds);
+  return PendingTerminationSignal() == 0;
 }
 
 void SoundAlert() {
