@@ -5,6 +5,7 @@
 #include "engine/line_pipeline.h"
 #include "engine/replace_table.h"
 #include "engine/search_match.h"
+#include "tests/support/reference_paths.h"
 
 #include <benchmark/benchmark.h>
 
