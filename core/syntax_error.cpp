@@ -63,9 +63,18 @@ void WriteMessageBlock(TCoreState& Core, std::string_view Message, std::string_v
   WriteLine(Core.Console.ConsoleErr(), Block);
 }
 
+// A termination signal caught for the run cut the pause short: whatever is
+// buffered goes out, then the run ends as the signal would.
+[[noreturn]] static void EndPauseBySignal(TCoreState& Core) {
+  (void)Core.Console.StdOut.Flush();
+  (void)Core.Console.ConsoleOut->Flush();
+  platform::EndBySignal(platform::PendingTerminationSignal());
+}
+
 int PauseForKey(TCoreState& Core, int Ticks, std::string_view Prompt) {
   TTextOutput& Out = *Core.Console.ConsoleOut;
   int Dots = 0;
+  bool Interrupted = false;
   {
     // Opening discards keys typed before the prompt, so they cannot cut the
     // pause short.
@@ -74,11 +83,16 @@ int PauseForKey(TCoreState& Core, int Ticks, std::string_view Prompt) {
     // A key is looked for only before each sleep: one pressed during a sleep
     // still gets that tick's dot, then ends the pause without another.
     while (Dots < Ticks && !platform::KeyWaiting()) {
-      platform::SleepMilliseconds(PauseTickMilliseconds);
+      Interrupted = !platform::SleepMilliseconds(PauseTickMilliseconds);
+      if (Interrupted)
+        break;
       ++Dots;
       Write(Out, ".");
     }
   }
+  // Only now, with the keyboard's settings given back.
+  if (Interrupted)
+    EndPauseBySignal(Core);
   Write(Out, "\r\n\r\n");
   return Dots;
 }

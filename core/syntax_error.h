@@ -23,7 +23,9 @@ void WriteMessageBlock(TCoreState& Core, std::string_view Message, std::string_v
 
 // Prompt, then one dot per 250 ms tick until a key is pressed or Ticks have
 // passed; typed-ahead input is discarded before and after. Returns the number
-// of dots written.
+// of dots written. A termination signal caught for the run ends the pause and
+// then the process, by that signal, once the terminal is restored and the
+// console flushed.
 int PauseForKey(TCoreState& Core, int Ticks, std::string_view Prompt);
 
 // A line of Length "-" characters on ConsoleOut.

@@ -72,12 +72,47 @@ static constexpr TUpperTable IdentityTable = [] {
 }();
 static constexpr TUpperTable AsciiTable = AsciiUpperTable();
 
+namespace {
+
+// The preimage of every byte under a finder's table. The identity and the
+// ASCII table have them in closed form, which keeps a one-off finder cheap;
+// any other table takes one pass over it.
+class TPreimages {
+public:
+  explicit TPreimages(const TUpperTable& Table)
+      : Identity(&Table == &IdentityTable), Ascii(&Table == &AsciiTable) {
+    if (Identity || Ascii)
+      return;
+    All = {};
+    for (unsigned B = 0; B < 256; ++B)
+      AddPreimage(All[Table[B]], static_cast<unsigned char>(B));
+  }
+
+  TPreimage Of(unsigned char Target) const {
+    if (!Identity && !Ascii)
+      return All[Target];
+    TPreimage P{};
+    if (Ascii && Target >= 'a' && Target <= 'z')
+      return P;  // nothing folds to a lower-case letter
+    AddPreimage(P, Target);
+    if (Ascii && Target >= 'A' && Target <= 'Z')
+      AddPreimage(P, static_cast<unsigned char>(core::AsciiLower(static_cast<char>(Target))));
+    return P;
+  }
+
+private:
+  bool Identity;
+  bool Ascii;
+  std::array<TPreimage, 256> All;  // filled only for another table
+};
+
+}  // namespace
+
 TByteFinder::TByteFinder() : Table(&IdentityTable) {}
 
 TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseFold& Fold)
     : Table(&IdentityTable) {
-  const bool IsAscii = !CaseSensitive && Fold.ByteTable() == AsciiTable;
-  if (IsAscii) {
+  if (!CaseSensitive && Fold.ByteTable() == AsciiTable) {
     Table = &AsciiTable;
   } else if (!CaseSensitive) {
     OwnTable = std::make_shared<const TUpperTable>(Fold.ByteTable());
@@ -95,31 +130,17 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
     if (!ForAnyLine && !CheckBoundaries)
       ChooseRawProbe(Fold);
   }
+  ChooseScanByte();
+  if (Needle.size() > LongNeedle)
+    BuildBorders();
+}
 
-  // The identity and the ASCII table have preimages in closed form, which
-  // keeps a one-off finder cheap; any other table takes one pass over it.
-  std::array<TPreimage, 256> Preimages;
-  if (!CaseSensitive && !IsAscii) {
-    Preimages = {};
-    for (unsigned B = 0; B < 256; ++B)
-      AddPreimage(Preimages[(*Table)[B]], static_cast<unsigned char>(B));
-  }
-  auto PreimageOf = [&](unsigned char Target) {
-    if (!CaseSensitive && !IsAscii)
-      return Preimages[Target];
-    TPreimage P{};
-    if (IsAscii && Target >= 'a' && Target <= 'z')
-      return P;  // nothing folds to a lower-case letter
-    AddPreimage(P, Target);
-    if (IsAscii && Target >= 'A' && Target <= 'Z')
-      AddPreimage(P, static_cast<unsigned char>(core::AsciiLower(static_cast<char>(Target))));
-    return P;
-  };
-
+void TByteFinder::ChooseScanByte() {
+  const TPreimages Preimages(*Table);
   unsigned BestWeight = ~0u;
   for (std::size_t I = 0; I < Needle.size(); ++I) {
     const auto Target = static_cast<unsigned char>(Needle[I]);
-    const TPreimage P = PreimageOf(Target);
+    const TPreimage P = Preimages.Of(Target);
     if (P.Count != 1 || P.First[0] != Target)
       Exact = false;
     // Two memchr streams cost more than one; weigh that in.
@@ -132,8 +153,9 @@ TByteFinder::TByteFinder(std::string_view Text, bool CaseSensitive, const TCaseF
       Cand[1] = P.First[1];
     }
   }
-  if (Needle.size() <= LongNeedle)
-    return;
+}
+
+void TByteFinder::BuildBorders() {
   Border.assign(Needle.size(), 0);
   for (std::size_t I = 1, K = 0; I < Needle.size(); ++I) {
     while (K > 0 && Needle[I] != Needle[K])

@@ -89,6 +89,11 @@ private:
   std::size_t Scan(const char* First, const char* Stop, const unsigned char* Bytes, int Count,
                    TOnHit&& OnHit, const char*& GaveUpAt) const;
   void ChooseRawProbe(const TCaseFold& Fold);
+  // Picks the needle byte to scan for (Offset, Cand, CandCount) and sees
+  // whether memcmp can verify a candidate (Exact).
+  void ChooseScanByte();
+  // The prefix table of the linear scan, for a long needle.
+  void BuildBorders();
   // Find by the linear scan alone; for a long needle.
   std::size_t FindLinear(std::string_view Hay, std::size_t From) const;
   // Whether Work compared bytes are too many for a scan that has reached

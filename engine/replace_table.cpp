@@ -2,7 +2,6 @@
 // occurrence of a pair's search text in a line.
 #include "engine/replace_table.h"
 
-#include <algorithm>
 #include <vector>
 
 namespace vellary::engine {
@@ -69,36 +68,6 @@ static void ReplaceFrom(std::string_view Line, const TByteFinder& Search, std::s
     Pos = At + Search.Size();
   }
   Out.append(Line.substr(Pos));
-}
-
-void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
-                      bool CaseSensitive, bool Extended, const TCaseFold& Upper,
-                      std::string& Out) {
-  if (Extended) {
-    const TSearchReplaceRec Pair{TranslateExtendedEscapes(Search), TranslateExtendedEscapes(Replace)};
-    ApplyReplacement(Line, Pair.Search, Pair.Replace, CaseSensitive, false, Upper, Out);
-    return;
-  }
-  Out.clear();
-  if (Search.empty() || CaseSensitive) {
-    Out = Search.empty() ? std::string(Line) : ReplaceAll(Line, Search, Replace);
-    return;
-  }
-  std::vector<char32_t> Chars, Needle;
-  std::vector<std::size_t> Starts;  // byte offset of each character, and the end
-  Upper.FoldToCharacters(Line, Chars, &Starts);
-  Upper.FoldToCharacters(Search, Needle);
-  std::size_t Copied = 0;
-  for (std::size_t I = 0; I + Needle.size() <= Chars.size();) {
-    if (!std::equal(Needle.begin(), Needle.end(), Chars.begin() + static_cast<std::ptrdiff_t>(I))) {
-      ++I;
-      continue;
-    }
-    Out.append(Line.substr(Copied, Starts[I] - Copied)).append(Replace);
-    I += Needle.size();
-    Copied = Starts[I];
-  }
-  Out.append(Line.substr(Copied));
 }
 
 TPreparedReplacement::TPreparedReplacement(const TSearchReplaceRec& Pair, bool CaseSensitive,

@@ -42,18 +42,6 @@ std::string ReplaceAll(std::string_view Text, std::string_view From, std::string
 // form search items use).
 std::string TranslateExtendedEscapes(std::string_view Text, bool WithDivider = true);
 
-// Every occurrence of Search in Line replaced by Replace, left to right and
-// without overlap; inserted text is never searched again. Without
-// CaseSensitive occurrences are found character by character through Upper
-// (an occurrence is the bytes of the characters that matched, whatever
-// their length) while the rest of the line keeps its bytes. With Extended
-// both texts are translated first. An empty Search leaves the line
-// unchanged. The result replaces Out's content; Line must not view Out.
-// Plain and unprepared: the reference for TPreparedReplacement.
-void ApplyReplacement(std::string_view Line, std::string_view Search, std::string_view Replace,
-                      bool CaseSensitive, bool Extended, const TCaseFold& Upper,
-                      std::string& Out);
-
 // One pair prepared once per run: escapes translated, search text folded.
 class TPreparedReplacement {
 public:

@@ -1,5 +1,5 @@
 // Search lists: splitting, extended-mode anchors and escapes, and testing a
-// line wrapped in boundary markers, both plainly and through prepared lists.
+// line wrapped in boundary markers through lists prepared once.
 #include "engine/search_match.h"
 
 #include "engine/replace_table.h"
@@ -42,32 +42,6 @@ std::string ExtendedSearchItem(std::string_view Item) {
   return TranslateExtendedEscapes(Out, /*WithDivider=*/false);
 }
 
-// Whether Needle occurs in Hay, character by character.
-static bool ContainsCharacters(const std::vector<char32_t>& Hay, const std::vector<char32_t>& Needle) {
-  return std::search(Hay.begin(), Hay.end(), Needle.begin(), Needle.end()) != Hay.end();
-}
-
-bool LineMatchesList(std::string_view Line, std::string_view List, std::string_view Delimiter,
-                     const TMatchOptions& Options) {
-  std::string Wrapped;
-  Wrapped += LineBoundaryMarker;
-  Wrapped += Line;
-  Wrapped += LineBoundaryMarker;
-  std::vector<char32_t> Hay, Needle;
-  if (!Options.CaseSensitive)
-    Options.Upper.FoldToCharacters(Wrapped, Hay);
-
-  return AnyItem(List, Delimiter, [&](std::string_view Item) {
-    const std::string Text = Options.Extended ? ExtendedSearchItem(Item) : std::string(Item);
-    if (Text.empty())
-      return false;
-    if (Options.CaseSensitive)
-      return Wrapped.find(Text) != std::string::npos;
-    Options.Upper.FoldToCharacters(Text, Needle);
-    return ContainsCharacters(Hay, Needle);
-  });
-}
-
 // The eight lists in their fixed order: the option value, the prepared list
 // and the match field of each, and whether it is tested only when given.
 struct TListField {
@@ -90,15 +64,6 @@ static constexpr TListField ListFields[] = {
     {&TSearchListTexts::FindAfter, &TPreparedSearchLists::FindAfter, &TSearchMatchRec::FindAfter,
      &TSearchListTexts::FindAfterGiven, &TPreparedSearchLists::FindAfterGiven},
 };
-
-TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
-                                 std::string_view Delimiter, const TMatchOptions& Options) {
-  TSearchMatchRec Rec;
-  for (const TListField& F : ListFields)
-    Rec.*F.Match = (F.TextGiven != nullptr && !(Lists.*F.TextGiven)) ||
-                   LineMatchesList(Line, Lists.*F.Text, Delimiter, Options);
-  return Rec;
-}
 
 TPreparedSearchList::TPreparedSearchList(std::string_view List, std::string_view Delimiter,
                                          const TMatchOptions& Options)

@@ -38,26 +38,17 @@ struct TMatchOptions {
 // is no escape here.
 std::string ExtendedSearchItem(std::string_view Item);
 
-// True when at least one item of List (cut at Delimiter) occurs in Line
-// wrapped in markers. Empty items match nothing. Plain and unprepared: every
-// call splits, rewrites and upper-cases anew, and compares character by
-// character; the reference for the prepared lists.
-bool LineMatchesList(std::string_view Line, std::string_view List, std::string_view Delimiter,
-                     const TMatchOptions& Options);
-
-// The eight lists for one line. A list of -f, --fb or --fa that was not given
-// (its Given flag false) yields true without a test.
+// The eight lists' texts. A list of -f, --fb or --fa that was not given (its
+// Given flag false) yields true without a test.
 struct TSearchListTexts {
   std::string_view SpaceBefore, SpaceAfter, LineBefore, LineAfter, Skip, Find, FindBefore,
       FindAfter;
   bool FindGiven = false, FindBeforeGiven = false, FindAfterGiven = false;
 };
-TSearchMatchRec MatchSearchLists(std::string_view Line, const TSearchListTexts& Lists,
-                                 std::string_view Delimiter, const TMatchOptions& Options);
 
 // One list split, anchored and case-folded once per run, so that testing a
 // line allocates nothing and never copies or upper-cases the line. Gives the
-// same answers as LineMatchesList.
+// same answers as the plain search the tests keep as its reference.
 class TPreparedSearchList {
 public:
   // From this many items on, a line is searched for all of them in one pass

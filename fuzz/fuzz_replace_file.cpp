@@ -4,6 +4,7 @@
 #include "engine/replace_table.h"
 #include "engine/search_match.h"
 #include "tests/engine/sample_case_fold.h"
+#include "tests/support/reference_paths.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -235,9 +235,11 @@ bool KeyWaiting();
 // Discards waiting input and restores the keyboard's settings.
 void CloseKeyboard();
 
-// A termination signal caught for the run ends the process during the
-// sleep (EndBySignal), as the signal's default would.
-void SleepMilliseconds(unsigned Milliseconds);
+// Sleeps, and returns true, unless a termination signal caught for the run
+// (CatchTerminationSignals) is pending or arrives meanwhile: then returns
+// false at once, and the caller decides how the run ends. Other signals
+// (a stop and continue, say) do not shorten the sleep.
+[[nodiscard]] bool SleepMilliseconds(unsigned Milliseconds);
 
 // The system's default alert: the terminal bell written to the controlling
 // terminal (never into a redirected standard error) on POSIX, MessageBeep on

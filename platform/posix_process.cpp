@@ -228,15 +228,15 @@ TLocalDateTime LocalNow() {
                         Parts.tm_hour,        Parts.tm_min,     Parts.tm_sec};
 }
 
-void SleepMilliseconds(unsigned Milliseconds) {
+bool SleepMilliseconds(unsigned Milliseconds) {
   struct timespec Left {};
   Left.tv_sec = static_cast<time_t>(Milliseconds / 1000);
   Left.tv_nsec = static_cast<long>(Milliseconds % 1000) * 1000000L;
-  while (::nanosleep(&Left, &Left) != 0 && errno == EINTR) {
-    // A termination signal caught for the run must still end a pause.
-    if (const int Signal = PendingTerminationSignal(); Signal != 0)
-      EndBySignal(Signal);
+  while (PendingTerminationSignal() == 0) {
+    if (::nanosleep(&Left, &Left) == 0 || errno != EINTR)
+      return true;
   }
+  return false;
 }
 
 // ---- Processors --------------------------------------------------------------

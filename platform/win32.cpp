@@ -716,13 +716,12 @@ void CloseKeyboard() {
   Keyboard = INVALID_HANDLE_VALUE;
 }
 
-void SleepMilliseconds(unsigned Milliseconds) {
+bool SleepMilliseconds(unsigned Milliseconds) {
   if (SignalEvent == nullptr) {
     Sleep(Milliseconds);
-    return;
+    return PendingTerminationSignal() == 0;
   }
-  if (WaitForSingleObject(SignalEvent, Milliseconds) == WAIT_OBJECT_0)
-    EndBySignal(PendingSignal.load());
+  return WaitForSingleObject(SignalEvent, Milliseconds) != WAIT_OBJECT_0;
 }
 
 void SoundAlert() {

@@ -133,6 +133,20 @@ TEST_F(RealConditions, SignalWhileWaitingForInputKeepsTheProcessedLines) {
   }
 }
 
+// Without a terminal the timed pause has no keyboard guard of its own: a
+// termination signal caught for the run must still end it, and the run.
+TEST_F(RealConditions, TerminationSignalDuringThePauseWithoutTerminalEndsTheRun) {
+  if (UnderRunner())
+    GTEST_SKIP() << "POSIX signals";
+  Options.WhileRunning = [](int Pid) {
+    std::this_thread::sleep_for(700ms);  // well into the pause's 7.5 s
+    ::kill(Pid, SIGTERM);
+  };
+  const TRunResult R = RunProgram({"--debug-mode"}, Options);
+  EXPECT_EQ(R.Signal, SIGTERM);
+  EXPECT_NE(R.Err.find("Press any key to continue..."), std::string::npos) << R.Err;
+}
+
 // Standard output appended to, or opened onto, the input file would read
 // its own output back for ever or overwrite lines not yet read: refused
 // like an -o naming the input, before anything is written.

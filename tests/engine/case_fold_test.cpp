@@ -9,6 +9,7 @@
 #include "engine/sample_case_fold.h"
 #include "engine/search_match.h"
 #include "engine/test_sinks.h"
+#include "tests/support/reference_paths.h"
 
 #include <gtest/gtest.h>
 

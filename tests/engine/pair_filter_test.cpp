@@ -3,6 +3,7 @@
 #include "engine/line_pipeline.h"
 #include "engine/pair_filter.h"
 #include "engine/test_sinks.h"
+#include "tests/support/reference_paths.h"
 
 #include <gtest/gtest.h>
 

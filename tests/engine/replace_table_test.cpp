@@ -1,6 +1,8 @@
 // Replacement file lines, extended escapes, and applying pairs to lines.
 #include "engine/replace_table.h"
 
+#include "tests/support/reference_paths.h"
+
 #include <gtest/gtest.h>
 
 #include <string>

@@ -338,7 +338,7 @@ TEST(PosixKeyboard, TypedAheadKeysAreDiscardedAndLaterKeysSeen) {
       ::_exit(11);
     WriteMarker("OPEN\n");
     for (int Tick = 0; Tick < 300 && !KeyWaiting(); ++Tick)
-      SleepMilliseconds(10);
+      (void)SleepMilliseconds(10);
     bool Seen = KeyWaiting();
     CloseKeyboard();
     ::_exit(Seen ? 0 : 12);
@@ -364,7 +364,7 @@ TEST(PosixKeyboard, TerminalRestoredWhenASignalEndsThePause) {
       if (!OpenKeyboard())
         ::_exit(10);
       WriteMarker("OPEN\n");
-      SleepMilliseconds(5000);
+      (void)SleepMilliseconds(5000);
       ::_exit(11);
     });
     ASSERT_GT(Pid, 0);
