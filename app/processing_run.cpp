@@ -109,8 +109,10 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     // Creating the output empties it: refuse before that when it is the input.
     if (OutputIsInput(S.OutputFileName, S.Pipeline.InputFileName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
-    if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0)
+    if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0) {
+      EndIfSignalled(Console);
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
+    }
     Console.ConsoleOut = &OutFile;
   } else if (StandardOutputIsInput(S.Pipeline.InputFileName)) {
     // Standard output appended to the input would be read back for ever;

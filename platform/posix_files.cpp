@@ -182,7 +182,10 @@ static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Hand
   int Fd;
   do
     Fd = ::open(Name.c_str(), Flags, 0666);
-  while (Fd < 0 && errno == EINTR);
+  while (Fd < 0 && errno == EINTR && PendingTerminationSignal() == 0);
+  // A FIFO waits in the open for its other end; a termination signal ends that wait.
+  if (Fd < 0 && errno == EINTR)
+    return feInterrupted;
   if (Fd < 0)
     return MapOpenError(Name, errno);
   Handle = Fd;

@@ -133,6 +133,24 @@ TEST_F(RealConditions, SignalWhileWaitingForInputKeepsTheProcessedLines) {
   }
 }
 
+// Opening a FIFO waits for its other end; a termination signal ends that
+// wait, and the run, as it ends a wait for input.
+TEST_F(RealConditions, TerminationSignalWhileOpeningAFifoEndsTheRun) {
+  if (UnderRunner())
+    GTEST_SKIP() << "POSIX signals and FIFOs";
+  WriteFile(Dir / "in.txt", "x\n");
+  ASSERT_EQ(::mkfifo((Dir / "fifo").c_str(), 0600), 0);
+  Options.Timeout = 10s;
+  Options.WhileRunning = [](int Pid) {
+    std::this_thread::sleep_for(300ms);
+    ::kill(Pid, SIGTERM);
+  };
+  for (const std::vector<std::string>& Args : {std::vector<std::string>{"fifo"}, {"in.txt", "-o", "fifo"}}) {
+    SCOPED_TRACE(Args.back());
+    EXPECT_EQ(RunProgram(Args, Options).Signal, SIGTERM);
+  }
+}
+
 // Without a terminal the timed pause has no keyboard guard of its own: a
 // termination signal caught for the run must still end it, and the run.
 TEST_F(RealConditions, TerminationSignalDuringThePauseWithoutTerminalEndsTheRun) {
