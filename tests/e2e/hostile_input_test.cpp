@@ -1,7 +1,8 @@
 // Hostile input against the built program: files that are not text at all,
 // one enormous line, huge command lines, and names and values holding
 // printf conversions, line ends and control bytes. The program must finish
-// promptly, in bounded memory, with every byte passed on exactly.
+// promptly, in bounded memory, with every byte passed on exactly, or end
+// with an error when memory runs out.
 #include "e2e/harness.h"
 
 #include <gtest/gtest.h>
@@ -176,7 +177,7 @@ TEST_F(HostileInput, HundredMegabyteLineInBoundedMemory) {
 TEST_F(HostileInput, AddressSpaceLimitGivesTheOneCoreResultOrOutOfMemory) {
   if (MemoryFactor != 1)
     GTEST_SKIP() << "a sanitizer reserves more address space than any limit here";
-  std::string Short, Expected;
+  std::string Short;
   for (int I = 0; I < 900000; ++I)
     Short += "ERROR job alpha DEBUG x\n";
   WriteFile(Dir / "short.txt", Short);
@@ -208,6 +209,51 @@ TEST_F(HostileInput, AddressSpaceLimitGivesTheOneCoreResultOrOutOfMemory) {
       EXPECT_NE(R.Err.find("-- Out of memory"), std::string::npos) << R.Err;
     }
   }
+}
+
+// The block-wide search at its worst: its probes fit at every other byte of
+// a 4 MB line, and only the last bytes of an 80 KB search text tell it from
+// the line. Linear work takes a fraction of a second, quadratic minutes.
+TEST_F(HostileInput, WorstCaseSearchOfALongLineEndsPromptly) {
+  auto Repeat = [](std::string_view Piece, std::size_t Count) {
+    std::string Text;
+    for (std::size_t I = 0; I < Count; ++I)
+      Text += Piece;
+    return Text;
+  };
+  const std::string Find = Repeat("ab", 40000) + "ba";
+  WriteFile(Dir / "line.txt", Repeat("ab", 2u << 20) + Find + "\n");
+  Options.StdoutPath = "/dev/null";
+  Options.Timeout = 10s;
+  const TRunResult R = Run({"line.txt", "-f", Find, "-t"});
+  EXPECT_EQ(R.Signal, 0) << "still searching after 10 s";
+  EXPECT_EQ(R.ExitCode, 0);
+  EXPECT_EQ(R.Err, "--- line.txt: 1\r\n");
+}
+
+// A worker thread that runs out of memory ends the run with that error; the
+// writing thread must not wait for the worker's block for ever. The shell
+// caps the address space; only the file's second half megabyte holds the
+// text replaced, so that a worker, not the writing thread (which takes the
+// first block itself), fails.
+TEST_F(HostileInput, WorkerOutOfMemoryEndsTheRun) {
+#if defined(VELLARY_UNDER_ASAN) || defined(VELLARY_UNDER_TSAN)
+  GTEST_SKIP() << "the sanitizers reserve more address space than the cap";
+#endif
+  std::string Text;
+  for (int I = 0; Text.size() < (9u << 20); ++I) {
+    const bool Blows = Text.size() > 600000 && Text.size() < 1000000;
+    Text += "line " + std::to_string(I) + (Blows ? " q\n" : " of a file fed on every core\n");
+  }
+  WriteFile(Dir / "big.txt", Text);
+  WriteFile(Dir / "pairs.txt", "q;" + std::string(100000, 'B') + "\n");
+  Options.Program = "/bin/sh";
+  Options.Timeout = 20s;
+  const TRunResult R = Run({"-c", "ulimit -v 200000 && exec \"$0\" \"$@\"", ProgramPath(), "big.txt",
+                            "-r", "pairs.txt"});
+  EXPECT_EQ(R.Signal, 0) << "still running after 20 s";
+  EXPECT_EQ(R.ExitCode, 71);
+  EXPECT_NE(R.Err.find("Out of memory"), std::string::npos) << R.Err;
 }
 
 // ---- Command lines -----------------------------------------------------------

@@ -277,9 +277,10 @@ TEST(PausePty, KeysOnPipedStandardInputDoNotEndThePause) {
   EXPECT_TRUE(Run.SettingsUnchanged());
 }
 
-// Any signal whose default ends the process gives the terminal back first.
+// Any signal whose default ends the process gives the terminal back first,
+// a real-time one too.
 TEST(PausePty, EndingSignalDuringThePauseRestoresTerminal) {
-  for (int Signal : {SIGINT, SIGTERM, SIGUSR1, SIGALRM}) {
+  for (int Signal : {SIGINT, SIGTERM, SIGUSR1, SIGALRM, SIGRTMAX}) {
     SCOPED_TRACE(::strsignal(Signal));
     TPtyRun Run;
     START_OR_SKIP(Run, "", false);

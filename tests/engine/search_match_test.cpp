@@ -134,8 +134,10 @@ class TRandomText {
 public:
   explicit TRandomText(unsigned Seed) : Engine(Seed) {}
   std::string Make(std::size_t MaxLength) {
-    static constexpr std::string_view Alphabet = "aAbB^$\\;\x04nt \r\n*\xE9\xC9";
-    std::string Out(Pick(MaxLength + 1), ' ');
+    return Make(Pick(MaxLength + 1), "aAbB^$\\;\x04nt \r\n*\xE9\xC9");
+  }
+  std::string Make(std::size_t Length, std::string_view Alphabet) {
+    std::string Out(Length, ' ');
     for (char& C : Out)
       C = Alphabet[Pick(Alphabet.size())];
     return Out;
@@ -181,8 +183,17 @@ TEST(ByteFinder, AgreesWithNaiveSearchOnRandomInput) {
   for (int Round = 0; Round < 40000; ++Round) {
     const bool CaseSensitive = Random.Pick(2) == 0;
     const TUpperTable& Upper = Tables[Random.Pick(2)];
-    const std::string Hay = Random.Make(20);
-    const std::string Needle = Random.Make(4);
+    std::string Hay = Random.Make(20);
+    std::string Needle = Random.Make(4);
+    if (Round % 8 == 0) {
+      // Past LongNeedle, over two letters, in a hay of the needle's own
+      // prefixes: near misses pile up until the scan hands over to the
+      // border table.
+      Needle = Random.Make(17 + Random.Pick(24), "aAbB");
+      Hay.clear();
+      while (Hay.size() < 600)
+        Hay += Needle.substr(0, Random.Pick(Needle.size() + 1)) + Random.Make(1, "aAbB");
+    }
     const std::size_t From = Random.Pick(Hay.size() + 2);
     FoldedHay = Hay;
     FoldedNeedle = Needle;
