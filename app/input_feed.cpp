@@ -1,6 +1,5 @@
-// The input feed: a ring of block slots bounds the memory in flight, helper
-// threads process the blocks they take, and the calling thread reads an
-// input that comes in order, processes what no helper took and writes.
+// The input feed: a ring of block slots bounds the memory in flight; helper
+// threads process blocks, the calling thread reads, joins and writes.
 #include "app/input_feed.h"
 
 #include "app/output_sink.h"
@@ -13,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <new>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -23,11 +21,9 @@
 namespace vellary::app {
 namespace {
 
-// Block K is the input's bytes from offset K * BlockSize, read by whichever
+// Block K: the input's bytes from offset K * BlockSize, read by whichever
 // thread processes it, or the next bytes of an input read in order, read by
-// the writer before it hands the block over. Its whole lines are processed
-// there; the line cut by each block edge is joined by the writer from the
-// tail of one block and the head of the next.
+// the writer. The writer joins the line cut by each block edge.
 struct alignas(64) TSlot {
   std::unique_ptr<char[]> In;  // BlockSize bytes
   std::uint64_t Index = 0;
@@ -44,141 +40,135 @@ struct alignas(64) TSlot {
   std::string_view Tail() const { return {In.get() + Lines.End, Size - Lines.End}; }
 };
 
-// The blocks in flight: block K lives in slot K % Slots.size(). The writer
-// hands a free slot over, a thread takes it, processes the block and marks
-// it done, the writer writes it and hands the slot over anew. Counters and
-// flags are guarded by Lock; the slots change only while no block is in
-// flight and no helper runs.
-struct TBlockRing {
-  TBlockRing(std::size_t BlockBytes, const core::TTextOutput& Out) : BlockSize(BlockBytes), Output(Out) {
-    Resize(1);
-  }
-  TSlot& Slot(std::uint64_t Block) { return *Slots[Block % Slots.size()]; }
-  // As many slots as memory allows of Wanted, at least one.
-  void Resize(std::size_t Wanted) {
-    Slots.resize(std::min(Slots.size(), Wanted));
-    while (Slots.size() < Wanted) {
-      try {
-        auto Slot = std::make_unique<TSlot>();
-        Slot->In = std::make_unique_for_overwrite<char[]>(BlockSize);
-        Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
-        Slots.push_back(std::move(Slot));
-      } catch (const std::bad_alloc&) {
-        if (Slots.empty())
-          throw;
-        break;
-      }
-    }
-  }
-
-  const std::size_t BlockSize;
-  const core::TTextOutput& Output;  // whose code pages the blocks are written in
-  std::vector<std::unique_ptr<TSlot>> Slots;
-  std::mutex Lock;
-  std::condition_variable WorkReady;  // helpers wait here
-  std::condition_variable BlockDone;  // the writer waits here
-  std::uint64_t Handed = 0;  // blocks handed over; changed by the writer alone
-  std::uint64_t Taken = 0;   // blocks a thread has taken
-  bool Closed = false;       // the helpers are to stop
-};
-
 // Reads a block by offset when the input allows it, and processes its whole
-// lines.
+// lines into memory (which never stops the pipeline).
 void ProcessSlot(TBlockSource& Source, std::size_t BlockSize, engine::TLinePipeline& Pipeline,
                  TSlot& Slot) {
   if (Source.ReadsAtOffsets()) {
     Slot.ReadError = Source.ReadAt(Slot.Index * BlockSize, Slot.In.get(), BlockSize, Slot.Size);
-    if (Slot.ReadError != 0)
-      Slot.Size = 0;
+    Slot.Size = Slot.ReadError != 0 ? 0 : Slot.Size;
     Slot.Last = Slot.ReadError != 0 || Slot.Size < BlockSize;
   }
   // A line begins at the input's first byte: the first block has no head.
   Slot.Lines = engine::WholeLinesOf({Slot.In.get(), Slot.Size}, Slot.Index == 0);
   const std::int64_t Before = Pipeline.DisplayedLines();
   TOutputSink Out(Slot.Out);
-  (void)Pipeline.ProcessBlock({Slot.In.get() + Slot.Lines.Begin, Slot.Lines.End - Slot.Lines.Begin},
-                              Out);  // memory never stops it
+  (void)Pipeline.ProcessBlock({Slot.In.get() + Slot.Lines.Begin, Slot.Lines.End - Slot.Lines.Begin}, Out);
   Slot.Displayed = Pipeline.DisplayedLines() - Before;
 }
 
-// The helper threads. The destructor closes the ring, so that each stops
-// after the block it holds, and joins them all, on every way out.
-class THelpers {
+// The blocks in flight, block K in slot K % Slots.size(), and the helper
+// threads that take them. Counters and flags are guarded by Lock; the slots
+// change only while no block is in flight and no helper runs. Helpers are
+// joined on every way out; blocks they have not taken stay for the writer.
+class TBlockRing {
 public:
-  THelpers(TBlockRing& Owner, TBlockSource& Source, std::size_t BlockSize,
-           const engine::TPipelineSettings& Settings, unsigned Count)
-      : Ring(Owner) {
-    Threads.reserve(Count);
-    for (unsigned I = 0; I < Count; ++I) {
-      try {
-        Threads.emplace_back(Work, std::ref(Ring), std::ref(Source), BlockSize, std::cref(Settings));
-      } catch (const std::system_error&) {
-        break;  // the system refused another thread: make do with fewer
-      }
-    }
+  TBlockRing(TBlockSource& In, std::size_t BlockBytes, const core::TTextOutput& Out)
+      : Source(In), BlockSize(BlockBytes), Output(Out) {
+    Resize(1);
   }
-  // Blocks not yet taken stay for the writer.
-  ~THelpers() {
-    {
-      std::lock_guard Guard(Ring.Lock);
-      Ring.Closed = true;
-    }
-    Ring.WorkReady.notify_all();
-    for (std::thread& Thread : Threads)
-      Thread.join();
-  }
-  THelpers(const THelpers&) = delete;
-  THelpers& operator=(const THelpers&) = delete;
-  std::size_t Started() const { return Threads.size(); }
+  ~TBlockRing() { StopHelpers(); }
+  TBlockRing(const TBlockRing&) = delete;
+  TBlockRing& operator=(const TBlockRing&) = delete;
+
+  TSlot& Slot(std::uint64_t Block) { return *Slots[Block % Slots.size()]; }
+  std::size_t Size() const { return Slots.size(); }
+  void Resize(std::size_t Wanted);  // as many slots as memory allows, at least one
+  // Up to Count helpers (fewer when the system refuses a thread); how many run.
+  std::size_t StartHelpers(unsigned Count, const engine::TPipelineSettings& Settings);
+  void StopHelpers();
+  bool HelpersRun() const { return !Helpers.empty(); }
+
+  TBlockSource& Source;
+  const std::size_t BlockSize;
+  std::mutex Lock;
+  std::condition_variable WorkReady;  // helpers wait here
+  std::condition_variable BlockDone;  // the writer waits here
+  std::uint64_t Handed = 0;  // blocks handed over; changed by the writer alone
+  std::uint64_t Taken = 0;   // blocks a thread has taken
 
 private:
-  static void Work(TBlockRing& Ring, TBlockSource& Source, std::size_t BlockSize,
-                   const engine::TPipelineSettings& Settings);
-  TBlockRing& Ring;
-  std::vector<std::thread> Threads;
+  void Help(const engine::TPipelineSettings& Settings);
+
+  const core::TTextOutput& Output;  // whose code pages the blocks are written in
+  std::vector<std::unique_ptr<TSlot>> Slots;
+  std::vector<std::thread> Helpers;
+  bool Closed = false;  // the helpers are to stop
 };
+
+void TBlockRing::Resize(std::size_t Wanted) {
+  Slots.resize(std::min(Slots.size(), Wanted));
+  try {
+    while (Slots.size() < Wanted) {
+      auto Slot = std::make_unique<TSlot>();
+      Slot->In = std::make_unique_for_overwrite<char[]>(BlockSize);
+      Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
+      Slots.push_back(std::move(Slot));
+    }
+  } catch (const std::bad_alloc&) {
+    if (Slots.empty())
+      throw;
+  }
+}
+
+std::size_t TBlockRing::StartHelpers(unsigned Count, const engine::TPipelineSettings& Settings) {
+  Closed = false;
+  try {
+    while (Helpers.size() < Count)
+      Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Settings));
+  } catch (const std::system_error&) {  // the system refused a thread: make do with fewer
+  } catch (const std::bad_alloc&) {
+  }
+  return Helpers.size();
+}
+
+void TBlockRing::StopHelpers() {
+  {
+    std::lock_guard Guard(Lock);
+    Closed = true;
+  }
+  WorkReady.notify_all();
+  for (std::thread& Helper : Helpers)
+    Helper.join();
+  Helpers.clear();
+}
 
 // A helper that runs out of memory leaves its block, and the rest, to the
 // other threads: the writer processes whatever no helper finishes.
-void THelpers::Work(TBlockRing& Ring, TBlockSource& Source, std::size_t BlockSize,
-                    const engine::TPipelineSettings& Settings) {
-  std::optional<engine::TLinePipeline> Pipeline;
-  try {
-    Pipeline.emplace(Settings);
-  } catch (const std::bad_alloc&) {
-    return;
-  }
-  std::unique_lock Guard(Ring.Lock);
+void TBlockRing::Help(const engine::TPipelineSettings& Settings) try {
+  engine::TLinePipeline Pipeline(Settings);
+  std::unique_lock Guard(Lock);
   for (;;) {
-    Ring.WorkReady.wait(Guard, [&] { return Ring.Taken < Ring.Handed || Ring.Closed; });
-    if (Ring.Closed)
+    WorkReady.wait(Guard, [&] { return Taken < Handed || Closed; });
+    if (Closed)
       return;
-    TSlot& Slot = Ring.Slot(Ring.Taken++);
+    TSlot& Held = Slot(Taken++);
     Guard.unlock();
     bool Failed = false;
     try {
-      ProcessSlot(Source, BlockSize, *Pipeline, Slot);
+      ProcessSlot(Source, BlockSize, Pipeline, Held);
     } catch (const std::bad_alloc&) {
       Failed = true;
     }
     Guard.lock();
-    Slot.Failed = Failed;
-    Slot.Done = true;
-    Ring.BlockDone.notify_one();
+    Held.Failed = Failed;
+    Held.Done = true;
+    BlockDone.notify_one();
     if (Failed)
       return;
   }
+} catch (const std::bad_alloc&) {  // no room for its pipeline
 }
 
 // The calling thread's part: reads an input that comes in order, hands the
-// blocks over, joins the lines cut by their edges and writes everything in
-// input order.
+// blocks over, joins the lines cut by their edges and writes in input order.
 class TFeeder {
 public:
-  TFeeder(TBlockSource& In, core::TTextOutput& Out, engine::TLinePipeline& Own, const TFeedTuning& Tune,
-          unsigned ThreadCount, TBlockRing& BlockRing)
-      : Source(In), Output(Out), Pipeline(Own), Tuning(Tune), Ring(BlockRing), Modest(4 * Tune.BlockSize),
-        Threads(ThreadCount) {}
+  TFeeder(TBlockRing& BlockRing, core::TTextOutput& Out, engine::TLinePipeline& Own,
+          const TFeedTuning& Tune)
+      : Ring(BlockRing), Source(BlockRing.Source), Output(Out), Pipeline(Own), Tuning(Tune),
+        Modest(4 * Tune.BlockSize),
+        Threads(Tune.Threads != 0 ? Tune.Threads : std::min(platform::UsableProcessors(), MaxFeedThreads)) {}
   int Run();
 
 private:
@@ -191,14 +181,13 @@ private:
   [[nodiscard]] int WriteSeam();
   [[nodiscard]] int BeforeWait();
 
+  TBlockRing& Ring;
   TBlockSource& Source;
   core::TTextOutput& Output;
   engine::TLinePipeline& Pipeline;  // the run's: for the seams and blocks no helper took
   const TFeedTuning& Tuning;
-  TBlockRing& Ring;
   const std::size_t Modest;         // memory kept between blocks
   const unsigned Threads;           // wanted, the writer included
-  std::optional<THelpers> Helpers;  // joined before Ring goes
   std::string Seam;                 // the line cut by the edges of the blocks written so far
   bool SkipLf = false;              // a CR ended the seam written last: a LF next belongs to it
   bool InputDone = false;           // an input read in order has ended
@@ -217,9 +206,7 @@ int TFeeder::Run() {
     if (int Error = WriteSlot(Slot); Error != 0)
       return Error;
     ++Written;
-    // Every line before a failed read is written before it is reported; the
-    // line it cut is not whole.
-    if (Slot.ReadError != 0)
+    if (Slot.ReadError != 0)  // reported behind every whole line before it
       return Slot.ReadError;
     if (Slot.Last)
       return WriteSeam();  // the last line, without a line end
@@ -230,44 +217,30 @@ int TFeeder::Run() {
 }
 
 // With no block in flight: two slots per thread and the helpers once they
-// are wanted, one slot again once they are gone. Helpers start with the
-// termination signals held, so that the signals go to the writer, where
-// they cut a read or write short.
+// are wanted, one slot once they are gone. Helpers start with the signals
+// held, so that these reach the writer and cut its read or write short.
 void TFeeder::Rearrange() {
-  if (Alone) {
+  if (!Alone && WantHelpers && !Ring.HelpersRun() && Threads > 1) {
+    Ring.Resize(2 * std::size_t{Threads});
+    platform::HoldTerminationSignals();
+    const auto Count = static_cast<unsigned>(std::min<std::size_t>(Threads, Ring.Size()) - 1);
+    Alone = Ring.StartHelpers(Count, Pipeline.Settings()) == 0;
+    platform::ReleaseTerminationSignals();
+  }
+  if (Alone)
     Ring.Resize(1);
-    return;
-  }
-  if (!WantHelpers || Helpers || Threads < 2)
-    return;
-  Ring.Resize(2 * static_cast<std::size_t>(Threads));
-  const auto Count = static_cast<unsigned>(std::min<std::size_t>(Threads, Ring.Slots.size()) - 1);
-  platform::HoldTerminationSignals();
-  try {
-    Helpers.emplace(Ring, Source, Tuning.BlockSize, Pipeline.Settings(), Count);
-  } catch (const std::bad_alloc&) {
-  }
-  platform::ReleaseTerminationSignals();
-  if (!Helpers || Helpers->Started() == 0) {
-    Helpers.reset();
-    Alone = true;
-    Ring.Resize(1);
-  }
 }
 
-// Hands every free slot over: by offset at once; in order only what has
-// arrived, and, with nothing in flight, the next bytes however long they
-// take, after everything before them has gone out.
+// Hands every free slot over: by offset at once; in order what has arrived,
+// and with nothing in flight, once all has gone out, whatever comes next.
 int TFeeder::HandOver() {
   if (Ring.Handed == Written)
     Rearrange();
-  const std::size_t InFlight = Ring.Slots.size();
-  while (Ring.Handed - Written < InFlight && !InputDone) {
+  while (Ring.Handed - Written < Ring.Size() && !InputDone) {
     TSlot& Slot = Ring.Slot(Ring.Handed);
     if (!Source.ReadsAtOffsets()) {
-      const bool Idle = Ring.Handed == Written;
       if (Source.NextReadWaits()) {
-        if (!Idle)
+        if (Ring.Handed != Written)
           break;
         if (int Error = BeforeWait(); Error != 0)
           return Error;
@@ -283,11 +256,10 @@ int TFeeder::HandOver() {
   return 0;
 }
 
-// Fills Slot with the next bytes, up to a whole block or until the next
-// read would wait.
+// The next bytes up to a whole block, or until a read would wait. A steady
+// stream is worth the helpers once enough of it has come.
 void TFeeder::ReadInOrder(TSlot& Slot) {
   Slot.Size = 0;
-  Slot.ReadError = 0;
   Slot.Last = false;
   for (;;) {
     std::size_t Got = 0;
@@ -298,9 +270,7 @@ void TFeeder::ReadInOrder(TSlot& Slot) {
       return;
     }
     if (Slot.Size == Tuning.BlockSize) {
-      // A steady stream: worth the helpers once enough of it has come.
-      if ((FullBytes += Slot.Size) >= Tuning.MinParallelBytes)
-        WantHelpers = true;
+      WantHelpers = WantHelpers || (FullBytes += Slot.Size) >= Tuning.MinParallelBytes;
       return;
     }
     if (Source.NextReadWaits())
@@ -328,15 +298,15 @@ TSlot& TFeeder::WaitForNext() {
   const bool Redo = std::exchange(Slot.Failed, false);
   Guard.unlock();
   if (Redo) {
-    Slot.Out.Clear(0);
+    Slot.Out.Clear(0);  // what the helper left
     ProcessHere(Slot);
   }
   return Slot;
 }
 
 // The run's pipeline counts what it displays itself. Should memory run out,
-// the helpers go, and with them their stacks and pipelines, and the block is
-// processed anew; without helpers the run cannot go on.
+// the helpers go, with their stacks and pipelines, and the block is done
+// anew; without helpers the run cannot go on.
 void TFeeder::ProcessHere(TSlot& Slot) {
   const std::int64_t Before = Pipeline.DisplayedLines();
   for (;;) {
@@ -347,9 +317,9 @@ void TFeeder::ProcessHere(TSlot& Slot) {
     } catch (const std::bad_alloc&) {
       Pipeline.AddDisplayed(Before - Pipeline.DisplayedLines());
       Slot.Out.Clear(0);
-      if (!Helpers)
+      if (!Ring.HelpersRun())
         throw;
-      Helpers.reset();
+      Ring.StopHelpers();
       Alone = true;
     }
   }
@@ -387,8 +357,8 @@ int TFeeder::WriteSeam() {
   return Error;
 }
 
-// Before the program waits for input, whoever reads its output sees every
-// line that has come: a line ended by a CR is whole, whatever follows.
+// Whoever reads the output sees every line that has come before the program
+// waits: a line ended by a CR is whole, whatever follows.
 int TFeeder::BeforeWait() {
   if (!Seam.empty() && Seam.back() == '\r') {
     if (int Error = WriteSeam(); Error != 0)
@@ -400,17 +370,11 @@ int TFeeder::BeforeWait() {
 
 }  // namespace
 
-unsigned FeedThreadCount(const TFeedTuning& Tuning) {
-  if (Tuning.Threads != 0)
-    return Tuning.Threads;
-  return std::min(platform::UsableProcessors(), MaxFeedThreads);
-}
-
 int FeedInput(TBlockSource& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
               const TFeedTuning& Tuning) {
   assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
-  TBlockRing Ring(Tuning.BlockSize, Output);
-  TFeeder Feeder(Input, Output, Pipeline, Tuning, FeedThreadCount(Tuning), Ring);
+  TBlockRing Ring(Input, Tuning.BlockSize, Output);
+  TFeeder Feeder(Ring, Output, Pipeline, Tuning);
   return Feeder.Run();
 }
 

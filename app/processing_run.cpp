@@ -19,16 +19,10 @@ namespace {
 constexpr const char* FileNotFoundMessage = "File not found: \"%s\"";
 
 // ConsoleOut points at the -o file only while the file exists.
-class TConsoleOutGuard {
-public:
-  explicit TConsoleOutGuard(core::TConsole& Owner) : Console(Owner), Saved(Owner.ConsoleOut) {}
-  ~TConsoleOutGuard() { Console.ConsoleOut = Saved; }
-  TConsoleOutGuard(const TConsoleOutGuard&) = delete;
-  TConsoleOutGuard& operator=(const TConsoleOutGuard&) = delete;
-
-private:
+struct TConsoleOutGuard {
   core::TConsole& Console;
-  core::TTextOutput* Saved;
+  core::TTextOutput* const Saved = Console.ConsoleOut;
+  ~TConsoleOutGuard() { Console.ConsoleOut = Saved; }
 };
 
 // Reads the input file through the pipeline and writes the trailing output.
@@ -49,22 +43,18 @@ int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipe
     return Out.Error != 0 ? Out.Error : Tally.Error;
   Ctx.Settings.TallyCount = Pipeline.DisplayedCount();
   if (OutFile != nullptr)
-    return CloseText(*OutFile);
+    return OutFile->Close();
   return Console.ConsoleOut->Flush();
 }
 
-// Whether creating Output would empty the input file. Standard input ("-")
-// is judged by its handle: it may be redirected from Output.
+// Whether Output (standard output when empty) is the input file, which
+// creating it would empty and appending to it read back for ever. Standard
+// input ("-") is judged by its handle: it may be redirected from Output.
 bool OutputIsInput(const std::string& Output, const std::string& Input) {
+  const platform::TNativeHandle In = platform::StandardInput(), Out = platform::StandardOutput();
   if (Input == StandardInputName)
-    return platform::SameRegularFileAs(Output, platform::StandardInput());
-  return platform::SameRegularFile(Output, Input);
-}
-
-bool StandardOutputIsInput(const std::string& Input) {
-  if (Input == StandardInputName)
-    return platform::SameRegularFileHandles(platform::StandardInput(), platform::StandardOutput());
-  return platform::SameRegularFileAs(Input, platform::StandardOutput());
+    return Output.empty() ? platform::SameRegularFileHandles(In, Out) : platform::SameRegularFileAs(Output, In);
+  return Output.empty() ? platform::SameRegularFileAs(Input, Out) : platform::SameRegularFile(Output, Input);
 }
 
 // After SIGINT, SIGTERM or SIGHUP: every whole line processed so far goes
@@ -89,19 +79,13 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {
-    core::TStatus Status;
-    try {
-      Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
-    } catch (const std::bad_alloc&) {
-      engine::TReplaceMatrix().swap(Pairs);
-      Status = FileFailure(core::ExitReadError, S.ReplaceFileName, platform::feOutOfMemory);
-    }
+    core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
     EndIfSignalled(Console);
     if (!Status.Ok())
       return Status;
   }
 
-  TConsoleOutGuard Guard(Console);
+  TConsoleOutGuard Guard{Console};
   core::TTextOutput OutFile;  // on a failure its destructor keeps what was written
   if (S.OutRec.Found) {
     if (S.OutputFileName.empty())
@@ -114,7 +98,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     }
     Console.ConsoleOut = &OutFile;
-  } else if (StandardOutputIsInput(S.Pipeline.InputFileName)) {
+  } else if (OutputIsInput("", S.Pipeline.InputFileName)) {
     // Standard output appended to the input would be read back for ever;
     // opened onto it, it would overwrite lines not yet read.
     return FileFailure(core::ExitWriteError, S.Pipeline.InputFileName, platform::feAccessDenied);
@@ -123,7 +107,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   if (S.Pipeline.InputFileName != StandardInputName &&
       !platform::FileExistsAt(S.Pipeline.InputFileName)) {
     if (S.OutRec.Found)
-      (void)CloseText(OutFile);
+      (void)OutFile.Close();
     return {core::ExitNoValidFile,
             core::SubstituteArgs(FileNotFoundMessage, {S.Pipeline.InputFileName})};
   }

@@ -5,6 +5,7 @@
 #include "core/core_state.h"
 #include "platform/platform.h"
 
+#include <new>
 #include <string_view>
 
 namespace vellary::app {
@@ -35,15 +36,19 @@ core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view
 
   TTextInput Input;
   int Error = OpenTextInput(Input, FileName);
-  if (Error == 0)
-    Error = ReadReplacementLines(Input, Delimiter, Table);
+  try {
+    Error = Error != 0 ? Error : ReadReplacementLines(Input, Delimiter, Table);
+    if (Error == 0)
+      engine::FinishReplacementTable(Table);
+  } catch (const std::bad_alloc&) {
+    Error = platform::feOutOfMemory;
+  }
   if (int CloseError = CloseText(Input); Error == 0)
     Error = CloseError;
   if (Error != 0) {
-    Table.clear();
+    engine::TReplaceMatrix().swap(Table);  // its memory too
     return FileFailure(core::ExitReadError, FileName, Error);
   }
-  engine::FinishReplacementTable(Table);
   return {};
 }
 

@@ -1,6 +1,5 @@
-// Text input and output files: the input as a block source, line reading
-// over a growing buffer, output creation, and the error texts of failed
-// file operations.
+// Text files: the input as a block source, line reading over a growing
+// buffer, output creation, and the error texts of failed file operations.
 #include "app/streams.h"
 
 #include "core/core_state.h"
@@ -21,8 +20,7 @@ std::string FileErrorText(int Code) {
       {platform::feInvalidHandle, "Invalid file handle"}, {platform::feInvalidDrive, "Invalid drive specified"},
       {platform::feReadPastEnd, "Read past end of file"}, {platform::feDiskFull, "Disk Full"},
       {platform::feFileNotAssigned, "File not assigned"}, {platform::feFileNotOpen, "File not open"},
-      {platform::feNotOpenForInput, "File not open for input"},
-      {platform::feNotOpenForOutput, "File not open for output"},
+      {platform::feNotOpenForInput, "File not open for input"}, {platform::feNotOpenForOutput, "File not open for output"},
       {platform::feInvalidInput, "Invalid input"},        {platform::feOutOfMemory, "Out of memory"},
   };
   for (const auto& [Known, Text] : Texts) {
@@ -43,8 +41,6 @@ core::TStatus FileNameMissing(std::string_view Option) {
   return {core::ExitNoValidFile,
           core::SubstituteArgs("The %s parameter requires a valid filename.", {Option})};
 }
-
-// ---- Reading -----------------------------------------------------------------
 
 TTextInput::~TTextInput() {
   (void)CloseText(*this);
@@ -111,22 +107,12 @@ int CloseText(TTextInput& Input) {
   return Error;
 }
 
-// ---- Writing -----------------------------------------------------------------
-
 int CreateTextOutput(core::TTextOutput& Output, const std::string& Name) {
   platform::TNativeHandle Handle = platform::InvalidHandle;
   if (int Error = platform::CreateForWriting(Name, Handle); Error != 0)
     return Error;
   Output.Bind(Handle, true, core::TTextOutput::fmBuffered, platform::AnsiCodePage(), platform::CpUtf8);
   return 0;
-}
-
-int WriteRecord(core::TTextOutput& Output, std::string_view Text) {
-  return Output.WriteRecord(Text);
-}
-
-int CloseText(core::TTextOutput& Output) {
-  return Output.Close();
 }
 
 }  // namespace vellary::app

@@ -1,5 +1,5 @@
-// Text input and output files: reading lines with any line-end convention,
-// creating outputs, and the fixed error texts of failed file operations.
+// Text files: the input, read lines, created outputs, and the fixed error
+// texts of failed file operations.
 #pragma once
 
 #include "core/status.h"
@@ -31,29 +31,23 @@ core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 core::TStatus FileNameMissing(std::string_view Option);
 
 // Where the input feed takes its bytes from: a regular file, read by offset
-// by any thread, or an input read in order by one thread (a pipe, a FIFO, a
-// terminal, a socket).
+// (ReadAt, from any thread; Size as opened), or an input read in order by one
+// thread (ReadNext: at least one byte unless at the end; it may wait, which
+// NextReadWaits tells beforehand).
 class TBlockSource {
 public:
   virtual ~TBlockSource() = default;
-  // True when ReadAt may be used, from any thread; otherwise ReadNext.
   virtual bool ReadsAtOffsets() const = 0;
-  // The size in bytes when read by offset, as it was when opened.
   virtual std::uint64_t Size() const = 0;
-  // Up to Size bytes from Offset, fewer only at the end.
   [[nodiscard]] virtual int ReadAt(std::uint64_t Offset, char* Bytes, std::size_t Size,
                                    std::size_t& Got) const = 0;
-  // The next bytes in order, at least one unless at the end (Got 0); may
-  // wait for them to arrive.
   [[nodiscard]] virtual int ReadNext(char* Bytes, std::size_t Size, std::size_t& Got) = 0;
-  // True when ReadNext would wait now for input to arrive.
   virtual bool NextReadWaits() const = 0;
 };
 
-// A text file: the input file, fed as a block source, or the replacement
-// file, read line by line. Lines end at CR LF, a lone LF or a lone CR (see
-// engine::TLineCutter); every other byte (NUL, byte 26, a byte-order mark)
-// stays in the line. Memory grows with the longest line, not with the file.
+// A text file: the input, fed as a block source, or the replacement file,
+// read line by line (lines as engine::TLineCutter cuts them; memory grows
+// with the longest line, not with the file).
 class TTextInput final : public TBlockSource {
 public:
   TTextInput() = default;
@@ -103,7 +97,5 @@ inline constexpr std::string_view StandardInputName = "-";
 // core::TextBufferSize (256 KiB), text converted from the ANSI code page to
 // UTF-8.
 [[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
-[[nodiscard]] int WriteRecord(core::TTextOutput& Output, std::string_view Text);
-[[nodiscard]] int CloseText(core::TTextOutput& Output);
 
 }  // namespace vellary::app

@@ -128,9 +128,9 @@ TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
   core::TTextOutput Output;
   ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
   EXPECT_EQ(ReadFile(OutName), "");
-  ASSERT_EQ(WriteRecord(Output, "one"), 0);
-  ASSERT_EQ(WriteRecord(Output, ""), 0);
-  ASSERT_EQ(CloseText(Output), 0);
+  ASSERT_EQ(Output.WriteRecord("one"), 0);
+  ASSERT_EQ(Output.WriteRecord(""), 0);
+  ASSERT_EQ(Output.Close(), 0);
   EXPECT_EQ(ReadFile(OutName), "one\r\n\r\n");
 }
 
@@ -154,7 +154,7 @@ TEST_F(TextFiles, LfLinesAtOnceAreTheRecordsLineByLine) {
   ASSERT_EQ(CreateTextOutput(Output, OutName), 0);
   std::size_t Records = 0, Empty = 0;
   ASSERT_EQ(Output.WriteLfLines(Lines, Records, Empty), 0);
-  ASSERT_EQ(CloseText(Output), 0);
+  ASSERT_EQ(Output.Close(), 0);
   EXPECT_EQ(ReadFile(OutName), Expected);
   EXPECT_EQ(Records, ExpectedRecords);
   EXPECT_EQ(Empty, ExpectedEmpty);
