@@ -174,7 +174,7 @@ bool ReadWouldWait(TNativeHandle Handle) {
   do
     Ready = ::poll(&Poll, 1, 0);
   while (Ready < 0 && errno == EINTR);
-  return Ready == 0;
+  return Ready <= 0;  // when it cannot tell, wait: flushed once too often, never too late
 }
 
 static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {

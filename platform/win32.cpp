@@ -448,8 +448,9 @@ bool ReadWouldWait(TNativeHandle Handle) {
   switch (GetFileType(File)) {
   case FILE_TYPE_PIPE: {
     DWORD Waiting = 0;
-    // A pipe whose writer has gone fails here: the read then ends at once.
-    return PeekNamedPipe(File, nullptr, 0, nullptr, &Waiting, nullptr) && Waiting == 0;
+    // When it cannot tell (a writer gone, or a pipe wine maps from a FIFO),
+    // it says wait: the output is flushed once too often, never too late.
+    return !PeekNamedPipe(File, nullptr, 0, nullptr, &Waiting, nullptr) || Waiting == 0;
   }
   case FILE_TYPE_CHAR:
     return true;  // a console: a line comes when the user ends it
