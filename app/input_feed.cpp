@@ -194,7 +194,7 @@ private:
   bool WantHelpers = false;         // enough input is known to come
   bool Alone = false;               // no helpers could be had, or memory ran out
   std::uint64_t Written = 0;
-  std::uint64_t FullBytes = 0;      // read in order in full blocks
+  std::uint64_t Arrived = 0;        // bytes read in order
 };
 
 int TFeeder::Run() {
@@ -256,8 +256,8 @@ int TFeeder::HandOver() {
   return 0;
 }
 
-// The next bytes up to a whole block, or until a read would wait. A steady
-// stream is worth the helpers once enough of it has come.
+// The next bytes up to a whole block, or until a read would wait. Input
+// that keeps coming is worth the helpers once enough of it has.
 void TFeeder::ReadInOrder(TSlot& Slot) {
   Slot.Size = 0;
   Slot.Last = false;
@@ -269,11 +269,8 @@ void TFeeder::ReadInOrder(TSlot& Slot) {
       Slot.Last = InputDone = true;
       return;
     }
-    if (Slot.Size == Tuning.BlockSize) {
-      WantHelpers = WantHelpers || (FullBytes += Slot.Size) >= Tuning.MinParallelBytes;
-      return;
-    }
-    if (Source.NextReadWaits())
+    WantHelpers = WantHelpers || (Arrived += Got) >= Tuning.MinParallelBytes;
+    if (Slot.Size == Tuning.BlockSize || Source.NextReadWaits())
       return;
   }
 }
