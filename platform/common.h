@@ -1,6 +1,6 @@
 // The system-specific steps that the shared part of the OS layer (common.cpp)
-// calls; the posix_*.cpp files and win32.cpp each define them. Internal to
-// the platform layer.
+// calls; the posix_*.cpp files and the win32_*.cpp files each define them.
+// Internal to the platform layer.
 #pragma once
 
 #include <string>

@@ -1,8 +1,8 @@
 // The operating-system layer: every call into POSIX or Win32 goes through the
-// functions declared here. The posix_*.cpp files and win32.cpp each
-// implement them and the build compiles one of the two, beside common.cpp and
-// build_target.cpp for what is the same everywhere. No system header leaks
-// out of this file.
+// functions declared here. The posix_*.cpp files and the win32_*.cpp files
+// each implement them and the build compiles one of the two sets, beside
+// common.cpp and build_target.cpp for what is the same everywhere. No system
+// header leaks out of this file.
 //
 // Error numbers: every failing file operation returns one of the program's
 // file error codes (TFileError below) or, for a failure without a code of its

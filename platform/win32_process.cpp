@@ -1,0 +1,184 @@
+// The rest of the Win32 OS layer: process start-up, the command line and the
+// executable's path, code pages and upper-casing, month names, the clock and
+// the usable processors. ANSI (-A) entry points throughout.
+#include "platform/platform.h"
+
+#include "platform/common.h"
+#include "platform/win32_internal.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include <fcntl.h>
+#include <io.h>
+
+namespace vellary::platform {
+
+// ---- Process ---------------------------------------------------------------
+
+static void SetBinary(std::FILE* Stream) {
+  // Without a console or redirection the CRT stream has no descriptor.
+  int Descriptor = _fileno(Stream);
+  if (Descriptor >= 0)
+    (void)_setmode(Descriptor, _O_BINARY);
+}
+
+void InitProcess() {
+  // Records carry their own CR LF and byte 26 is data, so no CRT text mode
+  // may touch them (only the out-of-memory message goes through the CRT).
+  SetBinary(stdin);
+  SetBinary(stdout);
+  SetBinary(stderr);
+  // An empty drive or a missing network share must come back as an error
+  // number, not as a modal dialog box in front of a console tool.
+  UINT Mode = SetErrorMode(0);
+  SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::string RawCommandLine(int, char**) {
+  const char* Line = GetCommandLineA();
+  return Line != nullptr ? std::string(Line) : std::string();
+}
+
+std::string ExecutablePath(const char* Argv0) {
+  // Long paths can exceed MAX_PATH; a full buffer means the path was cut.
+  for (DWORD Size = MAX_PATH; Size <= 65536; Size *= 2) {
+    std::string Path(Size, '\0');
+    DWORD Length = GetModuleFileNameA(nullptr, Path.data(), Size);
+    if (Length == 0)
+      break;
+    if (Length < Size) {
+      Path.resize(Length);
+      return Path;
+    }
+  }
+  std::string Name = Argv0 != nullptr ? Argv0 : "";
+  char Full[MAX_PATH];
+  DWORD Length = GetFullPathNameA(Name.c_str(), MAX_PATH, Full, nullptr);
+  if (Length > 0 && Length < MAX_PATH)
+    return std::string(Full, Length);
+  return Name;
+}
+
+// ---- Text ------------------------------------------------------------------
+
+TCodePage AnsiCodePage() {
+  return GetACP();
+}
+
+TCodePage ConsoleOutputCodePage() {
+  // 0 means the process has no console; the OEM code page is what a console
+  // opened later, or a program reading the redirected output, would assume.
+  UINT CodePage = GetConsoleOutputCP();
+  return CodePage != 0 ? CodePage : GetOEMCP();
+}
+
+// Most records are short: convert through a stack buffer so that the output
+// path allocates nothing per line.
+static constexpr int StackWideChars = 2048;
+
+// Converts Text from one code page to another into Out, through UTF-16;
+// false when either step fails.
+static bool TryConvert(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  if (Text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+    return false;
+  const int Bytes = static_cast<int>(Text.size());
+  // Undecodable input (a stray lead byte in a double-byte page) fails the
+  // conversion, so the bytes go out unchanged rather than as replacement marks.
+  // A few stateful code pages refuse that flag and are decoded without it.
+  DWORD Flags = MB_ERR_INVALID_CHARS;
+  int Wide = MultiByteToWideChar(From, Flags, Text.data(), Bytes, nullptr, 0);
+  if (Wide <= 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    Flags = 0;
+    Wide = MultiByteToWideChar(From, Flags, Text.data(), Bytes, nullptr, 0);
+  }
+  if (Wide <= 0)
+    return false;
+  wchar_t Stack[StackWideChars];
+  std::wstring Heap;
+  wchar_t* WideText = Stack;
+  if (Wide > StackWideChars) {
+    Heap.resize(static_cast<std::size_t>(Wide));
+    WideText = Heap.data();
+  }
+  if (MultiByteToWideChar(From, Flags, Text.data(), Bytes, WideText, Wide) != Wide)
+    return false;
+  const int Needed = WideCharToMultiByte(To, 0, WideText, Wide, nullptr, 0, nullptr, nullptr);
+  if (Needed <= 0)
+    return false;
+  Out.resize(static_cast<std::size_t>(Needed));
+  return WideCharToMultiByte(To, 0, WideText, Wide, Out.data(), Needed, nullptr, nullptr) == Needed;
+}
+
+bool AsciiCompatible(TCodePage CodePage) {
+  switch (CodePage) {
+  case 37: case 500: case 870: case 875: case 1026: case 20273: case 20277: case 20278:
+  case 20280: case 20284: case 20285: case 20290: case 20297: case 20420: case 20423:
+  case 20424: case 20833: case 20838: case 20871: case 20880: case 20905: case 20924:
+  case 21025:
+    return false;  // EBCDIC
+  case 50220: case 50221: case 50222: case 50225: case 50227: case 50229: case 52936:
+  case 65000:
+    return false;  // escape-shifted: ASCII bytes may stand for other characters
+  default:
+    // 1140-1149 are the EBCDIC pages with the euro sign.
+    return CodePage < 1140 || CodePage > 1149;
+  }
+}
+
+void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  if (From == To || Text.empty() || !TryConvert(Text, From, To, Out))
+    Out.assign(Text);
+}
+
+TUpperTable BuildUpperTable() {
+  TUpperTable Upper{};
+  // One byte at a time: in a double-byte ANSI code page a run of all 256
+  // bytes would pair up into double-byte characters and fold as those.
+  for (std::size_t Byte = 0; Byte < Upper.size(); ++Byte) {
+    char Char = static_cast<char>(Byte);
+    if (Byte != 0)
+      (void)CharUpperBuffA(&Char, 1);
+    Upper[Byte] = static_cast<unsigned char>(Char);
+  }
+  return Upper;
+}
+
+std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
+  return {};
+}
+
+std::string detail::RegionalMonthAbbreviation(int Month) {
+  char Name[80];
+  const LCTYPE Type = LOCALE_SABBREVMONTHNAME1 + static_cast<LCTYPE>(Month - 1);
+  int Length = GetLocaleInfoA(LOCALE_USER_DEFAULT, Type, Name, static_cast<int>(sizeof Name));
+  // The length counts the closing NUL; 0 is a failure.
+  if (Length <= 1)
+    return std::string();
+  return std::string(Name, static_cast<std::size_t>(Length - 1));
+}
+
+TLocalDateTime LocalNow() {
+  SYSTEMTIME Now;
+  GetLocalTime(&Now);
+  return TLocalDateTime{.Year = Now.wYear,
+                        .Month = Now.wMonth,
+                        .Day = Now.wDay,
+                        .Hour = Now.wHour,
+                        .Minute = Now.wMinute,
+                        .Second = Now.wSecond};
+}
+
+// ---- Processors --------------------------------------------------------------
+
+unsigned UsableProcessors() {
+  DWORD_PTR Process = 0, System = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &Process, &System) && Process != 0)
+    return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(Process)));
+  return 1;
+}
+
+}  // namespace vellary::platform
