@@ -2,6 +2,7 @@
 #include "engine/byte_finder.h"
 
 #include "core/ascii.h"
+#include "engine/byte_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -179,7 +180,8 @@ bool TByteFinder::MatchesAt(const char* Start) const {
 static const char* ScanFor(const char* From, const char* Stop, unsigned char B) {
   if (From >= Stop)
     return nullptr;
-  return static_cast<const char*>(std::memchr(From, B, static_cast<std::size_t>(Stop - From)));
+  const char* At = FindByte(From, Stop, static_cast<char>(B));
+  return At == Stop ? nullptr : At;
 }
 
 template <typename TOnHit>

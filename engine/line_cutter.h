@@ -2,6 +2,8 @@
 // text (the input file, the replacement file) agrees on what a line is.
 #pragma once
 
+#include "engine/byte_scan.h"
+
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -57,14 +59,12 @@ private:
   std::size_t Search(std::size_t From, char Byte) const {
     if (From >= Text.size())
       return Text.size();
-    const void* At = std::memchr(Text.data() + From, Byte, Text.size() - From);
-    return At == nullptr ? Text.size()
-                         : static_cast<std::size_t>(static_cast<const char*>(At) - Text.data());
+    return static_cast<std::size_t>(FindByte(Text.data() + From, Text.data() + Text.size(), Byte) - Text.data());
   }
   std::string_view Text;
   std::size_t Pos = 0;
   // Where the next LF and CR are (Text.size() when there is none), found by
-  // memchr once each, so a file with one kind of line end pays for one.
+  // one scan each, so a file with one kind of line end pays for one.
   std::size_t NextLf = 0, NextCr = 0;
 };
 

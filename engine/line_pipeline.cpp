@@ -2,6 +2,8 @@
 // lists and the layout of each displayed line's record; the trailing output.
 #include "engine/line_pipeline.h"
 
+#include "engine/byte_scan.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -250,8 +252,7 @@ bool TLinePipeline::WriteAsItIs(std::string_view Line, TLineSink& Out) {
 // end with LF alone, and none is blank but for empty lines written empty.
 bool TLinePipeline::AllLfLines(std::string_view Block) const {
   return !Block.empty() && !S.Eliminate && S.PlusSpaceText.empty() &&
-         std::memchr(Block.data(), '\r', Block.size()) == nullptr &&
-         std::memchr(Block.data(), '\0', Block.size()) == nullptr;
+         FindEitherByte(Block.data(), Block.data() + Block.size(), '\r', '\0') == Block.data() + Block.size();
 }
 
 // Lines that hold no -f text are dropped unseen; the line of each text found
