@@ -31,7 +31,8 @@ struct alignas(64) TSlot {
   int ReadError = 0;
   bool Last = false;           // the input ends with this block
   engine::TWholeLines Lines;   // [0, Lines.Begin) the head, [Lines.End, Size) the tail
-  core::TTextOutput Out;       // the records of the whole lines, in the output's code page
+  core::TTextOutput Out;       // the records of the whole lines
+  std::string_view Records;    // Out's bytes, converted where the block was processed
   std::int64_t Displayed = 0;  // of its lines, by a helper's pipeline
   bool Done = false;           // Out is complete; guarded by the ring's lock
   bool Failed = false;         // a helper ran out of memory on it; guarded too
@@ -55,6 +56,7 @@ void ProcessSlot(TBlockSource& Source, std::size_t BlockSize, engine::TLinePipel
   TOutputSink Out(Slot.Out);
   (void)Pipeline.ProcessBlock({Slot.In.get() + Slot.Lines.Begin, Slot.Lines.End - Slot.Lines.Begin}, Out);
   Slot.Displayed = Pipeline.DisplayedLines() - Before;
+  Slot.Records = Slot.Out.Bytes();
 }
 
 // The blocks in flight, block K in slot K % Slots.size(), and the helper
@@ -334,7 +336,7 @@ int TFeeder::WriteSlot(TSlot& Slot) {
     if (int Error = WriteSeam(); Error != 0)
       return Error;
   }
-  const int Error = Output.WriteConverted(Slot.Out.Bytes());
+  const int Error = Output.WriteConverted(Slot.Records);
   Pipeline.AddDisplayed(Slot.Displayed);
   Slot.Out.Clear(Modest);
   Seam.append(Slot.Tail());
