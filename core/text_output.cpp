@@ -8,6 +8,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 namespace vellary::core {
 namespace {
@@ -37,7 +38,11 @@ std::size_t LineEndFrom(std::string_view Text, std::size_t Offset) {
 
 TTextOutput::~TTextOutput() {
   if (OwnsHandle && Handle != platform::InvalidHandle) {
-    (void)Flush();
+    try {
+      (void)Flush();
+    } catch (const std::bad_alloc&) {
+      // Converting needed memory there was none of: what was written stays.
+    }
     (void)platform::CloseHandle(Handle);
   }
 }
