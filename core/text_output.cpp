@@ -221,7 +221,17 @@ int TTextOutput::Deliver(std::string_view Bytes) {
   }
   if (Handle == platform::InvalidHandle || Bytes.empty())
     return 0;  // unbound: nowhere to go
-  return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
+  if (Mode == fmBuffered)
+    return platform::WriteBytes(Handle, Bytes.data(), Bytes.size());
+  // A console shows each record as it is made, however many come at once:
+  // one write per record.
+  for (std::size_t At = 0; At < Bytes.size();) {
+    const std::size_t End = LineEndFrom(Bytes, At);
+    if (int Error = platform::WriteBytes(Handle, Bytes.data() + At, End - At); Error != 0)
+      return Error;
+    At = End;
+  }
+  return 0;
 }
 
 int TTextOutput::Flush() {

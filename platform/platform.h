@@ -160,16 +160,19 @@ bool ReadWouldWait(TNativeHandle Handle);
 [[nodiscard]] int CreateForWriting(const std::string& Name, TNativeHandle& Handle);
 // Reads up to Size bytes; Got 0 means the end of the file (also for a pipe
 // whose writer has gone, and Ctrl-Z Enter or Ctrl-D typed at a console or
-// terminal). Retries on EINTR unless a termination signal is pending (then
-// feInterrupted; see CatchTerminationSignals).
+// terminal). A termination signal noted before the read or while it waits
+// ends it with feInterrupted (see CatchTerminationSignals); a descriptor in
+// non-blocking mode is waited for.
 [[nodiscard]] int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got);
 // Reads up to Size bytes of a file from Offset, fewer only at its end, and
 // leaves nothing another thread's positioned read depends on: several
 // threads may read one handle at once.
 [[nodiscard]] int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::size_t Size,
                               std::size_t& Got);
-// Writes all Size bytes (looping over short writes; feInterrupted when a
-// termination signal cuts a blocked write short). On Windows a write to
+// Writes all Size bytes (looping over short writes). Once a termination
+// signal is noted it writes only what needs no wait (into a file, or what a
+// pipe or terminal has room for) and gives feInterrupted for the rest, so
+// that a reader that has stopped cannot hold the run. On Windows a write to
 // standard output whose reader has gone (closed pipe) ends the process at
 // once with exit code 141, as SIGPIPE ends a POSIX tool. On POSIX a write to
 // standard output that was closed when the process started is

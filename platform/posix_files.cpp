@@ -190,13 +190,15 @@ static void WidenPipe(int Fd) {
 
 static int OpenWithFlags(const std::string& Name, int Flags, TNativeHandle& Handle) {
   Handle = InvalidHandle;
-  int Fd;
-  do
+  // A FIFO waits in the open for its other end; a termination signal ends
+  // that wait, or spares it.
+  int Fd = -1;
+  errno = EINTR;
+  while (Fd < 0 && errno == EINTR) {
+    if (PendingTerminationSignal() != 0)
+      return feInterrupted;
     Fd = ::open(Name.c_str(), Flags, 0666);
-  while (Fd < 0 && errno == EINTR && PendingTerminationSignal() == 0);
-  // A FIFO waits in the open for its other end; a termination signal ends that wait.
-  if (Fd < 0 && errno == EINTR)
-    return feInterrupted;
+  }
   if (Fd < 0)
     return MapOpenError(Name, errno);
   Handle = Fd;
@@ -223,17 +225,6 @@ int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
   return OpenWithFlags(Name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, Handle);
 }
 
-// A descriptor inherited in non-blocking mode answers EAGAIN: wait until it
-// is ready instead of failing.
-static bool WaitReady(int Fd, short Events) {
-  struct pollfd Poll {Fd, Events, 0};
-  int Result;
-  do
-    Result = ::poll(&Poll, 1, -1);
-  while (Result < 0 && errno == EINTR);
-  return Result >= 0;
-}
-
 static bool IsWouldBlock(int Error) {
   return Error == EAGAIN || Error == EWOULDBLOCK;
 }
@@ -242,17 +233,19 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
   Got = 0;
   int Fd = static_cast<int>(Handle);
   while (true) {
+    // Waiting in poll rather than in read lets a termination signal that
+    // came before the wait end it too; it also covers a descriptor inherited
+    // in non-blocking mode.
+    if (int Error = detail::WaitUnlessSignalled(Fd, POLLIN); Error != 0)
+      return Error;
     ssize_t Result = ::read(Fd, Buffer, Size < MaxTransfer ? Size : MaxTransfer);
     if (Result >= 0) {
       Got = static_cast<std::size_t>(Result);
       return 0;
     }
     int Error = errno;
-    if (Error == EINTR && PendingTerminationSignal() != 0)
-      return feInterrupted;
-    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLIN)))
-      continue;
-    return MapErrno(Error);
+    if (Error != EINTR && !IsWouldBlock(Error))
+      return MapErrno(Error);
   }
 }
 
@@ -278,12 +271,29 @@ int ReadBytesAt(TNativeHandle Handle, std::uint64_t Offset, char* Buffer, std::s
   return 0;
 }
 
+// With a termination signal noted, a write goes on only where it cannot
+// wait: into a file, or a piece the pipe or terminal has room for. What
+// does not fit is dropped, as a write the signal cut short drops it.
+static std::size_t PieceWithoutWaiting(int Fd, std::size_t Size) {
+  struct stat Info {};
+  if (::fstat(Fd, &Info) == 0 && (S_ISREG(Info.st_mode) || S_ISBLK(Info.st_mode)))
+    return Size;
+  pollfd Poll{Fd, POLLOUT, 0};
+  if (::poll(&Poll, 1, 0) <= 0)
+    return 0;
+  // A reader that has gone makes the write fail at once.
+  return Size < PIPE_BUF ? Size : PIPE_BUF;
+}
+
 int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
   int Fd = static_cast<int>(Handle);
   if (Fd == STDOUT_FILENO && StandardOutputClosed && Size > 0)
     return feInvalidHandle;
   while (Size > 0) {
-    ssize_t Result = ::write(Fd, Data, Size < MaxTransfer ? Size : MaxTransfer);
+    std::size_t Piece = Size < MaxTransfer ? Size : MaxTransfer;
+    if (PendingTerminationSignal() != 0 && (Piece = PieceWithoutWaiting(Fd, Piece)) == 0)
+      return feInterrupted;
+    ssize_t Result = ::write(Fd, Data, Piece);
     if (Result > 0) {
       Data += Result;
       Size -= static_cast<std::size_t>(Result);
@@ -292,10 +302,13 @@ int WriteBytes(TNativeHandle Handle, const char* Data, std::size_t Size) {
     if (Result == 0)
       return MapErrno(ENOSPC);
     int Error = errno;
-    if (Error == EINTR && PendingTerminationSignal() != 0)
-      return feInterrupted;
-    if (Error == EINTR || (IsWouldBlock(Error) && WaitReady(Fd, POLLOUT)))
+    if (Error == EINTR)
+      continue;  // the flag is looked at before the next try
+    if (IsWouldBlock(Error)) {
+      if (int Waited = detail::WaitUnlessSignalled(Fd, POLLOUT); Waited != 0)
+        return Waited;
       continue;
+    }
     return MapErrno(Error);
   }
   return 0;

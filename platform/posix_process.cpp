@@ -82,9 +82,13 @@ static std::string SearchPath(const std::string& Name) {
 }
 
 std::string ExecutablePath(const char* Argv0) {
+  return detail::ExecutablePathVia("/proc/self/exe", Argv0);
+}
+
+std::string detail::ExecutablePathVia(const char* SelfLink, const char* Argv0) {
   std::string Link(256, '\0');
   while (true) {
-    ssize_t Got = ::readlink("/proc/self/exe", Link.data(), Link.size());
+    ssize_t Got = ::readlink(SelfLink, Link.data(), Link.size());
     if (Got < 0)
       break;
     if (static_cast<std::size_t>(Got) < Link.size()) {

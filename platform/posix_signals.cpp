@@ -2,10 +2,15 @@
 // which then ends by the signal after writing what it has processed.
 #include "platform/platform.h"
 
+#include "platform/posix_internal.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdlib>
 
+#include <cerrno>
+
+#include <poll.h>
 #include <pthread.h>
 
 namespace vellary::platform {
@@ -52,6 +57,25 @@ static sigset_t TerminationSet() {
   for (int Signal : TerminationSignals)
     sigaddset(&Set, Signal);
   return Set;
+}
+
+int detail::WaitUnlessSignalled(int Fd, short Events) {
+  const sigset_t Block = TerminationSet();
+  sigset_t Open;
+  ::pthread_sigmask(SIG_BLOCK, &Block, &Open);
+  int Result = 0;
+  for (;;) {
+    if (PendingTerminationSignal() != 0) {
+      Result = feInterrupted;
+      break;
+    }
+    pollfd Poll{Fd, Events, 0};
+    // The wait takes the mask of before, so a signal ends it with EINTR.
+    if (::ppoll(&Poll, 1, nullptr, &Open) >= 0 || errno != EINTR)
+      break;
+  }
+  ::pthread_sigmask(SIG_SETMASK, &Open, nullptr);
+  return Result;
 }
 
 // The mask before the last hold, so that the release leaves a signal that

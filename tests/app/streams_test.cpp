@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#ifdef __linux__
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace vellary::app {
 namespace {
 
@@ -190,6 +195,28 @@ TEST(ConvertedOutput, AsciiPassesAndTheRestIsConverted) {
     EXPECT_EQ(Block.Bytes(), C.Converted);
   }
 }
+
+#ifdef __linux__
+// A console shows each record as it is made: one write per record, however
+// the records come. A pipe in packet mode keeps the writes apart.
+TEST(ConsoleOutput, EveryRecordIsAWriteOfItsOwn) {
+  int Pipe[2];
+  ASSERT_EQ(::pipe2(Pipe, O_DIRECT), 0);
+  core::TTextOutput Console;
+  Console.Bind(Pipe[1], true, core::TTextOutput::fmWriteThrough, platform::CpUtf8, platform::CpUtf8);
+  std::size_t Records = 0, Empty = 0;
+  ASSERT_EQ(Console.WriteRecord("one"), 0);
+  ASSERT_EQ(Console.WriteConverted("two\r\n\r\nthree\r\n"), 0);
+  ASSERT_EQ(Console.WriteLfLines("four\nfive", Records, Empty), 0);
+  ASSERT_EQ(Console.Close(), 0);
+  std::vector<std::string> Writes;
+  char Buffer[4096];
+  for (ssize_t Got; (Got = ::read(Pipe[0], Buffer, sizeof Buffer)) > 0;)
+    Writes.emplace_back(Buffer, static_cast<std::size_t>(Got));
+  ::close(Pipe[0]);
+  EXPECT_EQ(Writes, (std::vector<std::string>{"one\r\n", "two\r\n", "\r\n", "three\r\n", "four\r\n", "five\r\n"}));
+}
+#endif
 
 TEST_F(TextFiles, FailuresCarryTheirErrorCodes) {
   TTextInput Input;

@@ -145,11 +145,17 @@ TEST_F(FaultRun, DiskFullNamesTheInputFileWhateverTheOutputSize) {
     EXPECT_EQ(R.ExitCode, 71);
     EXPECT_NE(R.Err.find(FileError(Name, "Disk Full")), std::string::npos) << R.Err;
   }
-  // Standard output on a full device is a failure too, not a silent success.
+  // Standard output on a full device is a failure too, not a silent success,
+  // also when it is the flush before a wait for piped input that fails.
   Options.StdoutPath = "/dev/full";
   TRunResult R = RunProgram({"big.txt"}, Options);
   EXPECT_EQ(R.ExitCode, 71);
   EXPECT_NE(R.Err.find(FileError("big.txt", "Disk Full")), std::string::npos) << R.Err;
+  Options.Program = "/bin/sh";
+  Options.Timeout = std::chrono::seconds(10);
+  R = RunProgram({"-c", "(printf 'a\\n'; sleep 0.5) | \"$0\" -", ProgramPath()}, Options);
+  EXPECT_EQ(R.ExitCode, 71);
+  EXPECT_NE(R.Err.find(FileError("-", "Disk Full")), std::string::npos) << R.Err;
 }
 
 // -o naming the input by another path must not empty it before it is read.

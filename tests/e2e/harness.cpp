@@ -43,6 +43,8 @@ static void Drain(int Fd, std::string& Into, bool& Open) {
 
 static void RedirectChild(const TRunOptions& Options, int OutPipe, int ErrPipe) {
   int In = open(Options.StdinPath.c_str(), O_RDONLY);
+  if (In >= 0 && Options.StdinNonBlocking)
+    fcntl(In, F_SETFL, fcntl(In, F_GETFL) | O_NONBLOCK);
   if (In >= 0)
     dup2(In, 0);
   if (Options.StdoutOpen == TRunOptions::soClosed) {

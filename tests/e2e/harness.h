@@ -24,6 +24,7 @@ struct TRunResult {
 struct TRunOptions {
   std::filesystem::path WorkDir;           // current folder of the program
   std::string StdinPath = "/dev/null";     // file given as standard input
+  bool StdinNonBlocking = false;           // ... in non-blocking mode
   std::string StdoutPath;                  // when set, standard output goes to this file
   enum TStdoutOpen { soTruncate, soAppend, soReadWrite, soClosed };
   TStdoutOpen StdoutOpen = soTruncate;     // how StdoutPath is opened (>, >>, 1<>), or >&-

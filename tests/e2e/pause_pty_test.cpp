@@ -14,6 +14,7 @@
 #include <utmp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -218,6 +219,15 @@ std::size_t DotsAfterPrompt(const std::string& Text) {
   return (End == std::string::npos ? Text.size() : End) - From;
 }
 
+// Whether Pid has Signal blocked, as the system reports it.
+bool SignalBlocked(pid_t Pid, int Signal) {
+  std::ifstream Status("/proc/" + std::to_string(Pid) + "/status");
+  for (std::string Line; std::getline(Status, Line);)
+    if (Line.rfind("SigBlk:", 0) == 0)
+      return (std::stoull(Line.substr(7), nullptr, 16) >> (Signal - 1) & 1) != 0;
+  return false;
+}
+
 bool EndedWithCode(int Status, int Code) { return WIFEXITED(Status) && WEXITSTATUS(Status) == Code; }
 
 // Under a runner (wine) the program is not a POSIX terminal program: wine's
@@ -242,6 +252,9 @@ TEST(PausePty, KeyDuringFifthTickLeavesFiveDotsAndRestoresTerminal) {
   START_OR_SKIP(Run, "", false);
   ASSERT_TRUE(Run.ReadUntil([](const std::string& Out) { return DotsAfterPrompt(Out) >= 4; }, 20s))
       << Run.Output;
+  // SIGTTOU is held back only around the terminal calls: a pause moved to
+  // the background must stop at its next dot (with tostop).
+  EXPECT_FALSE(SignalBlocked(Run.Pid, SIGTTOU));
   std::this_thread::sleep_for(100ms);
   Run.Type("x\n");
   int Status = Run.WaitForEnd(20s);
@@ -252,10 +265,21 @@ TEST(PausePty, KeyDuringFifthTickLeavesFiveDotsAndRestoresTerminal) {
   EXPECT_FALSE(Run.InputLeftOver()) << "the key reached the shell";
 }
 
+// Nor do signals that are no termination (a continue every 20 ms) cut the
+// ticks short.
 TEST(PausePty, KeyTypedBeforeThePromptDoesNotShortenThePause) {
   TPtyRun Run;
+  const auto Started = TClock::now();
   START_OR_SKIP(Run, "x\n", false);
+  std::atomic<bool> Ended{false};
+  std::thread Continues([&] {
+    for (; !Ended; std::this_thread::sleep_for(20ms))
+      ::kill(Run.Pid, SIGCONT);
+  });
   int Status = Run.WaitForEnd(30s);
+  Ended = true;
+  Continues.join();
+  EXPECT_GT(TClock::now() - Started, 7s);
   EXPECT_TRUE(EndedWithCode(Status, ExitNoValidFile)) << Status;
   EXPECT_EQ(DotsAfterPrompt(Run.Output), 30u) << Run.Output;
   EXPECT_TRUE(Run.SettingsUnchanged());

@@ -93,15 +93,17 @@ TEST_F(RealConditions, DashReadsStandardInput) {
 TEST_F(RealConditions, SignalWhileWaitingForInputKeepsTheProcessedLines) {
   constexpr int ControlCExitLowByte = 0x3A;
   const fs::path Fifo = Dir / "feed";
-  for (const std::string Input : {"feed", "-"}) {
+  for (const std::string Label : {"feed", "-", "- non-blocking"}) {
+    const std::string Input = Label.substr(0, Label.find(' '));
+    Options.StdinNonBlocking = Label != Input;
     for (int Signal : {SIGINT, SIGTERM, SIGHUP}) {
       for (bool ToFile : {true, false}) {
         // Natively the FIFO by name takes every signal; "-" and wine, Ctrl-C.
         if ((Input == "-" || UnderRunner()) && Signal != SIGINT)
           continue;
-        if (UnderRunner() && Input != "-")
+        if (UnderRunner() && Label != "-")
           continue;
-        SCOPED_TRACE(Input + " " + ::strsignal(Signal) + (ToFile ? " -o" : " stdout"));
+        SCOPED_TRACE(Label + " " + ::strsignal(Signal) + (ToFile ? " -o" : " stdout"));
         fs::remove(Fifo);
         ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
         std::vector<std::string> Args = {Input, "--sk", "DEBUG"};
@@ -131,6 +133,28 @@ TEST_F(RealConditions, SignalWhileWaitingForInputKeepsTheProcessedLines) {
       }
     }
   }
+}
+
+// A termination signal while the flush before a wait for input is blocked
+// (nobody reads standard output for a moment) ends the run there: it must
+// not go on to wait for input that does not come.
+TEST_F(RealConditions, SignalDuringABlockedWriteEndsTheRun) {
+  if (UnderRunner())
+    GTEST_SKIP() << "POSIX signals and FIFOs";
+  std::string Text;
+  for (int I = 0; I < 6000; ++I)  // more than a pipe holds, as records
+    Text += "line " + std::to_string(I) + " of the input padded out\n";
+  WriteFile(Dir / "six.txt", Text);
+  const std::string Script =
+      "mkfifo in out; (cat six.txt; exec sleep 20) >in 2>/dev/null & W=$!; "
+      "\"$0\" - <in >out & P=$!; exec 3<out; sleep 0.5; kill -TERM $P; sleep 0.3; "
+      "cat <&3 >got.txt; wait $P; S=$?; kill $W; exit $S";
+  Options.Program = "/bin/sh";
+  Options.Timeout = 10s;
+  const TRunResult R = RunProgram({"-c", Script, ProgramPath()}, Options);
+  EXPECT_EQ(R.ExitCode, 128 + SIGTERM) << "signal " << R.Signal << R.Err;
+  const std::string Got = ReadFile(Dir / "got.txt");
+  EXPECT_EQ(Got, Crlf(Text).substr(0, Got.size()));
 }
 
 // Opening a FIFO waits for its other end; a termination signal ends that

@@ -3,6 +3,8 @@
 // writes when fed the same lines one by one.
 #include "engine/block_finder.h"
 
+#include "engine/byte_scan.h"
+
 #include "engine/line_pipeline.h"
 #include "engine/sample_case_fold.h"
 #include "engine/test_sinks.h"
@@ -52,6 +54,26 @@ TEST(BlockFinder, FindsTheFirstOccurrenceOfAnyNeedle) {
       Expected = std::min(Expected, N.Find(Hay, From));
     std::size_t Length = 0;
     ASSERT_EQ(Finder.Find(Hay, From, Length), Expected) << "hay '" << Hay << "' from " << From;
+  }
+}
+
+// The sixteen-byte steps find what a look at each byte finds: either byte,
+// anywhere in a step or in the tail behind the last one.
+TEST(ByteScan, FindsEitherByteWhereAPlainLoopDoes) {
+  std::mt19937 Gen(3);
+  constexpr char Marks[] = {'\r', '\0', '\n'};
+  for (int Round = 0; Round < 2000; ++Round) {
+    std::string Text(Gen() % 70, 'x');
+    for (std::size_t N = Gen() % 3; N > 0 && !Text.empty(); --N)
+      Text[Gen() % Text.size()] = Marks[Gen() % 3];
+    const char* End = Text.data() + Text.size();
+    for (const char* From = Text.data(); From <= End; From += 1 + Gen() % 8) {
+      const char* Plain = From;
+      while (Plain < End && *Plain != '\r' && *Plain != '\0')
+        ++Plain;
+      ASSERT_EQ(FindEitherByte(From, End, '\r', '\0'), Plain) << Round;
+      ASSERT_EQ(FindEitherByte(From, End, '\0', '\r'), Plain) << Round;
+    }
   }
 }
 

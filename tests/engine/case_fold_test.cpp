@@ -42,6 +42,7 @@ TEST(Utf8LetterCase, SearchListsCompareCharacters) {
       {"caf\xC3", "CAF\xC3", fkUtf8, false, true},                           // the stray byte itself
       {"\xC3\xA9", "\xC3", fkUtf8, false, false},                            // no match inside é
       {"\xC3\xA9", "\xA9", fkUtf8, false, false},
+      {"\xC2\xA9\xA9\xA9", "\xA9\xA9", fkUtf8, false, true},          // a miss inside the first character, a match one byte on
       {"x\xE9" "CAF\xC3\xA9", "caf\xC3\x89", fkUtf8, false, true},           // invalid byte beside it
       {"\xE9t\xC3\xA9", "\xC9T", fkUtf8, false, false},                      // 0xE9 is no é in UTF-8
       {"\xC3\xA9t\xC3\xA9", "^\xC3\x89T\xC3\x89$", fkUtf8, true, true},      // anchors with accents

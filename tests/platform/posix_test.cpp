@@ -5,6 +5,8 @@
 
 #include "platform/platform.h"
 
+#include "platform/posix_internal.h"
+
 #include "common/single_byte_locale.h"
 
 #include <gtest/gtest.h>
@@ -189,6 +191,24 @@ TEST_F(PosixFiles, SameRegularFileSeesThroughLinksOnly) {
     SCOPED_TRACE(C.What);
     EXPECT_EQ(SameRegularFile(C.A, C.B), C.Same);
   }
+}
+
+// The link to the running executable may name a long path, or be missing
+// (no /proc): then argv[0] is resolved, by its folder part or through PATH.
+TEST_F(PosixFiles, ExecutablePathFromTheLinkOrFromArgv0) {
+  const std::string Long = "/opt/" + std::string(300, 'd') + "/vellary";
+  ASSERT_EQ(::symlink(Long.c_str(), PathOf("exe").c_str()), 0);
+  const std::string Program = MakeFile("prog");
+  ::chmod(Program.c_str(), 0755);
+  const std::string Saved = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  ::setenv("PATH", ("/nonexistent:" + Dir).c_str(), 1);
+  const std::string Missing = PathOf("no-link");
+  const std::string Real = fs::canonical(Program).string();
+  EXPECT_EQ(detail::ExecutablePathVia(PathOf("exe").c_str(), "x"), Long);
+  EXPECT_EQ(detail::ExecutablePathVia(Missing.c_str(), (Dir + "/./prog").c_str()), Real);
+  EXPECT_EQ(detail::ExecutablePathVia(Missing.c_str(), "prog"), Real);
+  EXPECT_EQ(detail::ExecutablePathVia(Missing.c_str(), "absent"), "absent");
+  ::setenv("PATH", Saved.c_str(), 1);
 }
 
 TEST(PosixCommandLine, QuotesEmptyArgumentsAndThoseWithBlanksOrSemicolons) {
