@@ -2,16 +2,11 @@
 // that passes most lines through unchanged.
 #pragma once
 
-#include <bit>
+#include "core/byte_scan.h"
+
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <string_view>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#define VELLARY_RECORD_COPY_SSE2 1
-#endif
 
 namespace vellary::core {
 
@@ -30,19 +25,7 @@ struct TRecordCopy {
   bool LineStart = true;
 };
 
-#ifdef VELLARY_RECORD_COPY_SSE2
-// Copies the thirty-two bytes at P to Out and returns where LF bytes are
-// among them, one bit each.
-inline std::uint32_t CopyThirtyTwo(const char* P, char* Out) {
-  const __m128i LfBytes = _mm_set1_epi8('\n');
-  const __m128i Low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
-  const __m128i High = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P + 16));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), Low);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + 16), High);
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(Low, LfBytes))) |
-         static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(High, LfBytes))) << 16;
-}
-
+#if VELLARY_BYTE_STEPS
 // Thirty-two bytes are copied at a time while as many are left; at a LF the
 // copy resumes behind it, so a line costs one step besides its length. The
 // stores may run past the LF, into room that later records overwrite.
@@ -51,15 +34,15 @@ inline void CopyInWideSteps(TRecordCopy& C) {
   char* Out = C.Out;
   std::size_t Lfs = C.Lfs, Blank = C.Blank;
   bool LineStart = C.LineStart;
-  while (C.End - P >= 32) {
-    const std::uint32_t Mask = CopyThirtyTwo(P, Out);
+  while (C.End - P >= 2 * step::Width) {
+    const step::TTwoMask Mask = CopyTwoSteps(P, Out, '\n');
     if (Mask == 0) {
-      P += 32;
-      Out += 32;
+      P += 2 * step::Width;
+      Out += 2 * step::Width;
       LineStart = false;
       continue;
     }
-    const auto At = static_cast<std::size_t>(std::countr_zero(Mask));
+    const std::ptrdiff_t At = step::FirstOfTwo(Mask);
     Blank += At == 0 && LineStart ? 1 : 0;
     ++Lfs;
     Out[At] = '\r';
@@ -72,16 +55,19 @@ inline void CopyInWideSteps(TRecordCopy& C) {
 }
 #endif
 
-// The lines that are left, one memchr and one memcpy each.
+// The lines that are left, fewer than two steps' worth where there are
+// steps (or all of them where there are none): a look at each byte.
 inline void CopyLineByLine(TRecordCopy& C) {
   const char* P = C.P;
   char* Out = C.Out;
   std::size_t Lfs = C.Lfs, Blank = C.Blank;
   bool LineStart = C.LineStart;
   while (P < C.End) {
-    const auto* Lf = static_cast<const char*>(std::memchr(P, '\n', static_cast<std::size_t>(C.End - P)));
-    const auto Length = static_cast<std::size_t>((Lf != nullptr ? Lf : C.End) - P);
-    if (Lf == nullptr) {
+    const char* Lf = P;
+    while (Lf < C.End && *Lf != '\n')
+      ++Lf;
+    const auto Length = static_cast<std::size_t>(Lf - P);
+    if (Lf == C.End) {
       std::memcpy(Out, P, Length);
       Out += Length;
       P = C.End;
@@ -109,7 +95,7 @@ inline void CopyLineByLine(TRecordCopy& C) {
 inline char* CopyLfLinesAsRecords(std::string_view Lines, char* Out, std::size_t& Records,
                                   std::size_t& Empty) {
   detail::TRecordCopy C{Lines.data(), Lines.data() + Lines.size(), Out};
-#ifdef VELLARY_RECORD_COPY_SSE2
+#if VELLARY_BYTE_STEPS
   detail::CopyInWideSteps(C);
 #endif
   detail::CopyLineByLine(C);

@@ -2,6 +2,7 @@
 // or memory.
 #include "core/text_output.h"
 
+#include "core/byte_scan.h"
 #include "core/record_copy.h"
 
 #include <algorithm>
@@ -13,25 +14,23 @@
 namespace vellary::core {
 namespace {
 
-// Offset of the first byte above 127 in Text, or Text.size(); eight bytes
-// at a time, as most text of a log is ASCII.
+// Offset of the first byte above 127 in Text, or Text.size().
 std::size_t FirstNonAscii(std::string_view Text) {
-  std::size_t I = 0;
-  for (; I + 8 <= Text.size(); I += 8) {
-    std::uint64_t Word;
-    std::memcpy(&Word, Text.data() + I, sizeof Word);
-    if ((Word & 0x8080808080808080ull) != 0)
-      break;
-  }
-  while (I < Text.size() && static_cast<unsigned char>(Text[I]) < 0x80)
-    ++I;
-  return I;
+  return static_cast<std::size_t>(FindNonAscii(Text.data(), Text.data() + Text.size()) - Text.data());
 }
 
 // Behind the LF that ends the line holding Offset, or Text.size().
 std::size_t LineEndFrom(std::string_view Text, std::size_t Offset) {
-  const std::size_t Lf = Text.find('\n', Offset);
-  return Lf == std::string_view::npos ? Text.size() : Lf + 1;
+  const char* End = Text.data() + Text.size();
+  const char* Lf = FindByte(Text.data() + Offset, End, '\n');
+  return static_cast<std::size_t>(Lf - Text.data()) + (Lf == End ? 0 : 1);
+}
+
+// Where the line holding Offset begins (behind the LF before it), not
+// before Floor.
+std::size_t LineStartFrom(std::string_view Text, std::size_t Offset, std::size_t Floor) {
+  return static_cast<std::size_t>(
+      FindAfterLastEitherByte(Text.data() + Floor, Text.data() + Offset, '\n', '\n') - Text.data());
 }
 
 }  // namespace
@@ -196,12 +195,11 @@ std::string_view TTextOutput::Converted(std::string_view Text) {
   std::size_t Done = 0;
   while (Odd < Text.size()) {
     // Line ends are ASCII and never part of another character: cut there.
-    const std::size_t Lf = Odd == 0 ? std::string_view::npos : Text.rfind('\n', Odd - 1);
-    const std::size_t Begin = Lf == std::string_view::npos || Lf < Done ? Done : Lf + 1;
+    const std::size_t Begin = LineStartFrom(Text, Odd, Done);
     std::size_t End = AsciiPasses ? LineEndFrom(Text, Odd) : Text.size();
     Odd = NextOdd(End);
     // The lines that follow join this piece while they hold other bytes too.
-    while (Odd < Text.size() && Text.find('\n', End) >= Odd) {
+    while (Odd < Text.size() && LineEndFrom(Text, End) > Odd) {
       End = LineEndFrom(Text, Odd);
       Odd = NextOdd(End);
     }

@@ -2,7 +2,7 @@
 #include "engine/byte_finder.h"
 
 #include "core/ascii.h"
-#include "engine/byte_scan.h"
+#include "core/byte_scan.h"
 
 #include <algorithm>
 #include <array>
@@ -144,7 +144,7 @@ void TByteFinder::ChooseScanByte() {
     const TPreimage P = Preimages.Of(Target);
     if (P.Count != 1 || P.First[0] != Target)
       Exact = false;
-    // Two memchr streams cost more than one; weigh that in.
+    // Two scan streams cost more than one; weigh that in.
     const unsigned Weight = P.Weight + (P.Count > 1 ? 4 : 0);
     if (Weight < BestWeight) {
       BestWeight = Weight;
@@ -180,7 +180,7 @@ bool TByteFinder::MatchesAt(const char* Start) const {
 static const char* ScanFor(const char* From, const char* Stop, unsigned char B) {
   if (From >= Stop)
     return nullptr;
-  const char* At = FindByte(From, Stop, static_cast<char>(B));
+  const char* At = core::FindByte(From, Stop, static_cast<char>(B));
   return At == Stop ? nullptr : At;
 }
 

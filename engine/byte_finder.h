@@ -19,7 +19,7 @@ unsigned TypicalByteWeight(unsigned char B);
 
 // A needle prepared once: folded, and with the byte to scan for chosen. The
 // scan looks for the needle byte that is likely rarest in text (through
-// memchr for each of the at most two bytes that fold to it) and verifies the
+// a scan for each of the at most two bytes that fold to it) and verifies the
 // whole needle around each candidate. A long needle whose candidates keep
 // failing late (a repetitive text) goes on with a scan that never looks at
 // a byte of the text twice, so the time stays linear in the text.

@@ -2,7 +2,7 @@
 // text (the input file, the replacement file) agrees on what a line is.
 #pragma once
 
-#include "engine/byte_scan.h"
+#include "core/byte_scan.h"
 
 #include <cstddef>
 #include <cstring>
@@ -59,7 +59,7 @@ private:
   std::size_t Search(std::size_t From, char Byte) const {
     if (From >= Text.size())
       return Text.size();
-    return static_cast<std::size_t>(FindByte(Text.data() + From, Text.data() + Text.size(), Byte) - Text.data());
+    return static_cast<std::size_t>(core::FindByte(Text.data() + From, Text.data() + Text.size(), Byte) - Text.data());
   }
   std::string_view Text;
   std::size_t Pos = 0;

@@ -2,7 +2,7 @@
 // lists and the layout of each displayed line's record; the trailing output.
 #include "engine/line_pipeline.h"
 
-#include "engine/byte_scan.h"
+#include "core/byte_scan.h"
 
 #include <algorithm>
 #include <bit>
@@ -252,7 +252,7 @@ bool TLinePipeline::WriteAsItIs(std::string_view Line, TLineSink& Out) {
 // end with LF alone, and none is blank but for empty lines written empty.
 bool TLinePipeline::AllLfLines(std::string_view Block) const {
   return !Block.empty() && !S.Eliminate && S.PlusSpaceText.empty() &&
-         FindEitherByte(Block.data(), Block.data() + Block.size(), '\r', '\0') == Block.data() + Block.size();
+         core::FindEitherByte(Block.data(), Block.data() + Block.size(), '\r', '\0') == Block.data() + Block.size();
 }
 
 // Lines that hold no -f text are dropped unseen; the line of each text found

@@ -1,7 +1,8 @@
 // Where the line pipeline puts its output records.
 #pragma once
 
-#include <cstring>
+#include "core/byte_scan.h"
+
 #include <string_view>
 
 namespace vellary::engine {
@@ -24,9 +25,8 @@ public:
 inline bool TLineSink::PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
   Records = Empty = 0;
   while (!Lines.empty()) {
-    const void* Lf = std::memchr(Lines.data(), '\n', Lines.size());
-    const std::size_t End = Lf == nullptr ? Lines.size()
-                                          : static_cast<std::size_t>(static_cast<const char*>(Lf) - Lines.data());
+    const auto End = static_cast<std::size_t>(
+        core::FindByte(Lines.data(), Lines.data() + Lines.size(), '\n') - Lines.data());
     ++Records;
     Empty += End == 0 ? 1 : 0;
     if (!PutLine(Lines.substr(0, End)))

@@ -3,7 +3,7 @@
 // writes when fed the same lines one by one.
 #include "engine/block_finder.h"
 
-#include "engine/byte_scan.h"
+#include "core/byte_scan.h"
 
 #include "engine/line_pipeline.h"
 #include "engine/sample_case_fold.h"
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <span>
 #include <string>
@@ -58,7 +59,8 @@ TEST(BlockFinder, FindsTheFirstOccurrenceOfAnyNeedle) {
 }
 
 // The sixteen-byte steps find what a look at each byte finds: either byte,
-// anywhere in a step or in the tail behind the last one.
+// forwards and backwards, anywhere in a step or in the tail behind the
+// last one; and the first byte above 127.
 TEST(ByteScan, FindsEitherByteWhereAPlainLoopDoes) {
   std::mt19937 Gen(3);
   constexpr char Marks[] = {'\r', '\0', '\n'};
@@ -66,13 +68,21 @@ TEST(ByteScan, FindsEitherByteWhereAPlainLoopDoes) {
     std::string Text(Gen() % 70, 'x');
     for (std::size_t N = Gen() % 3; N > 0 && !Text.empty(); --N)
       Text[Gen() % Text.size()] = Marks[Gen() % 3];
+    if (Gen() % 2 == 0 && !Text.empty())  // a byte above 127 for the ASCII scan
+      Text[Gen() % Text.size()] = '\xC3';
+    const auto Ascii = std::find_if(Text.begin(), Text.end(), [](char C) { return C < 0; }) - Text.begin();
+    ASSERT_EQ(core::FindNonAscii(Text.data(), Text.data() + Text.size()) - Text.data(), Ascii);
     const char* End = Text.data() + Text.size();
     for (const char* From = Text.data(); From <= End; From += 1 + Gen() % 8) {
       const char* Plain = From;
       while (Plain < End && *Plain != '\r' && *Plain != '\0')
         ++Plain;
-      ASSERT_EQ(FindEitherByte(From, End, '\r', '\0'), Plain) << Round;
-      ASSERT_EQ(FindEitherByte(From, End, '\0', '\r'), Plain) << Round;
+      ASSERT_EQ(core::FindEitherByte(From, End, '\r', '\0'), Plain) << Round;
+      ASSERT_EQ(core::FindEitherByte(From, End, '\0', '\r'), Plain) << Round;
+      const char* After = End;
+      while (After > From && After[-1] != '\n' && After[-1] != '\r')
+        --After;
+      ASSERT_EQ(core::FindAfterLastEitherByte(From, End, '\n', '\r'), After) << Round;
     }
   }
 }
