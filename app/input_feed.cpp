@@ -33,7 +33,7 @@ struct alignas(64) TSlot {
   engine::TWholeLines Lines;   // [0, Lines.Begin) the head, [Lines.End, Size) the tail
   core::TTextOutput Out;       // the records of the whole lines
   std::string_view Records;    // Out's bytes, converted where the block was processed
-  std::int64_t Displayed = 0;  // of its lines, by a helper's pipeline
+  std::int64_t Displayed = 0;  // of its whole lines
   bool Done = false;           // Out is complete; guarded by the ring's lock
   bool Failed = false;         // a helper ran out of memory on it; guarded too
 
@@ -52,10 +52,10 @@ void ProcessSlot(TBlockSource& Source, std::size_t BlockSize, engine::TLinePipel
   }
   // A line begins at the input's first byte: the first block has no head.
   Slot.Lines = engine::WholeLinesOf({Slot.In.get(), Slot.Size}, Slot.Index == 0);
-  const std::int64_t Before = Pipeline.DisplayedLines();
   TOutputSink Out(Slot.Out);
+  (void)Pipeline.TakeDisplayed();  // what a block cut short by memory counted
   (void)Pipeline.ProcessBlock({Slot.In.get() + Slot.Lines.Begin, Slot.Lines.End - Slot.Lines.Begin}, Out);
-  Slot.Displayed = Pipeline.DisplayedLines() - Before;
+  Slot.Displayed = Pipeline.TakeDisplayed();
   Slot.Records = Slot.Out.Bytes();
 }
 
@@ -77,7 +77,7 @@ public:
   std::size_t Size() const { return Slots.size(); }
   void Resize(std::size_t Wanted);  // as many slots as memory allows, at least one
   // Up to Count helpers (fewer when the system refuses a thread); how many run.
-  std::size_t StartHelpers(unsigned Count, const engine::TPipelineSettings& Settings);
+  std::size_t StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared);
   void StopHelpers();
   bool HelpersRun() const { return !Helpers.empty(); }
 
@@ -90,7 +90,7 @@ public:
   std::uint64_t Taken = 0;   // blocks a thread has taken
 
 private:
-  void Help(const engine::TPipelineSettings& Settings);
+  void Help(const engine::TPreparedRun& Prepared);
 
   const core::TTextOutput& Output;  // whose code pages the blocks are written in
   std::vector<std::unique_ptr<TSlot>> Slots;
@@ -113,11 +113,11 @@ void TBlockRing::Resize(std::size_t Wanted) {
   }
 }
 
-std::size_t TBlockRing::StartHelpers(unsigned Count, const engine::TPipelineSettings& Settings) {
+std::size_t TBlockRing::StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared) {
   Closed = false;
   try {
     while (Helpers.size() < Count)
-      Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Settings));
+      Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Prepared));
   } catch (const std::system_error&) {  // the system refused a thread: make do with fewer
   } catch (const std::bad_alloc&) {
   }
@@ -137,8 +137,8 @@ void TBlockRing::StopHelpers() {
 
 // A helper that runs out of memory leaves its block, and the rest, to the
 // other threads: the writer processes whatever no helper finishes.
-void TBlockRing::Help(const engine::TPipelineSettings& Settings) try {
-  engine::TLinePipeline Pipeline(Settings);
+void TBlockRing::Help(const engine::TPreparedRun& Prepared) try {
+  engine::TLinePipeline Pipeline(Prepared);
   std::unique_lock Guard(Lock);
   for (;;) {
     WorkReady.wait(Guard, [&] { return Taken < Handed || Closed; });
@@ -159,19 +159,20 @@ void TBlockRing::Help(const engine::TPipelineSettings& Settings) try {
     if (Failed)
       return;
   }
-} catch (const std::bad_alloc&) {  // no room for its pipeline
+} catch (const std::bad_alloc&) {  // no room for its worker
 }
 
 // The calling thread's part: reads an input that comes in order, hands the
 // blocks over, joins the lines cut by their edges and writes in input order.
 class TFeeder {
 public:
-  TFeeder(TBlockRing& BlockRing, core::TTextOutput& Out, engine::TLinePipeline& Own,
+  TFeeder(TBlockRing& BlockRing, core::TTextOutput& Out, const engine::TPreparedRun& Prepared,
           const TFeedTuning& Tune)
-      : Ring(BlockRing), Source(BlockRing.Source), Output(Out), Pipeline(Own), Tuning(Tune),
+      : Ring(BlockRing), Source(BlockRing.Source), Output(Out), Pipeline(Prepared), Tuning(Tune),
         Modest(4 * Tune.BlockSize),
         Threads(Tune.Threads != 0 ? Tune.Threads : std::min(platform::UsableProcessors(), MaxFeedThreads)) {}
   int Run();
+  std::int64_t Displayed() const { return Shown; }
 
 private:
   void Rearrange();
@@ -186,7 +187,7 @@ private:
   TBlockRing& Ring;
   TBlockSource& Source;
   core::TTextOutput& Output;
-  engine::TLinePipeline& Pipeline;  // the run's: for the seams and blocks no helper took
+  engine::TLinePipeline Pipeline;   // the writer's: for the seams and blocks no helper took
   const TFeedTuning& Tuning;
   const std::size_t Modest;         // memory kept between blocks
   const unsigned Threads;           // wanted, the writer included
@@ -197,6 +198,7 @@ private:
   bool Alone = false;               // no helpers could be had, or memory ran out
   std::uint64_t Written = 0;
   std::uint64_t Arrived = 0;        // bytes read in order
+  std::int64_t Shown = 0;           // lines displayed, of the blocks and seams written
 };
 
 int TFeeder::Run() {
@@ -226,7 +228,7 @@ void TFeeder::Rearrange() {
     Ring.Resize(2 * std::size_t{Threads});
     platform::HoldTerminationSignals();
     const auto Count = static_cast<unsigned>(std::min<std::size_t>(Threads, Ring.Size()) - 1);
-    Alone = Ring.StartHelpers(Count, Pipeline.Settings()) == 0;
+    Alone = Ring.StartHelpers(Count, Pipeline.Prepared()) == 0;
     platform::ReleaseTerminationSignals();
   }
   if (Alone)
@@ -303,18 +305,14 @@ TSlot& TFeeder::WaitForNext() {
   return Slot;
 }
 
-// The run's pipeline counts what it displays itself. Should memory run out,
-// the helpers go, with their stacks and pipelines, and the block is done
-// anew; without helpers the run cannot go on.
+// Should memory run out, the helpers go, with their stacks and workers, and
+// the block is done anew; without helpers the run cannot go on.
 void TFeeder::ProcessHere(TSlot& Slot) {
-  const std::int64_t Before = Pipeline.DisplayedLines();
   for (;;) {
     try {
       ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
-      Slot.Displayed = 0;
       return;
     } catch (const std::bad_alloc&) {
-      Pipeline.AddDisplayed(Before - Pipeline.DisplayedLines());
       Slot.Out.Clear(0);
       if (!Ring.HelpersRun())
         throw;
@@ -337,7 +335,7 @@ int TFeeder::WriteSlot(TSlot& Slot) {
       return Error;
   }
   const int Error = Output.WriteConverted(Slot.Records);
-  Pipeline.AddDisplayed(Slot.Displayed);
+  Shown += Slot.Displayed;
   Slot.Out.Clear(Modest);
   Seam.append(Slot.Tail());
   return Error;
@@ -350,6 +348,7 @@ int TFeeder::WriteSeam() {
     return 0;
   TOutputSink Out(Output);
   const int Error = Pipeline.ProcessBlock(Seam, Out) ? 0 : Out.Error;
+  Shown += Pipeline.TakeDisplayed();
   if (Seam.capacity() > Modest)
     std::string().swap(Seam);
   Seam.clear();
@@ -369,12 +368,14 @@ int TFeeder::BeforeWait() {
 
 }  // namespace
 
-int FeedInput(TBlockSource& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
-              const TFeedTuning& Tuning) {
+int FeedInput(TBlockSource& Input, core::TTextOutput& Output, const engine::TPreparedRun& Prepared,
+              std::int64_t& Displayed, const TFeedTuning& Tuning) {
   assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
   TBlockRing Ring(Input, Tuning.BlockSize, Output);
-  TFeeder Feeder(Ring, Output, Pipeline, Tuning);
-  return Feeder.Run();
+  TFeeder Feeder(Ring, Output, Prepared, Tuning);
+  const int Error = Feeder.Run();
+  Displayed = Feeder.Displayed();
+  return Error;
 }
 
 }  // namespace vellary::app

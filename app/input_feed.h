@@ -1,6 +1,6 @@
 // The input feed: every byte of the input through the line pipeline into the
 // output. The input is cut into blocks; whichever thread takes one processes
-// its whole lines with a pipeline of its own into memory, in the output's
+// its whole lines with a worker of its own into memory, in the output's
 // code page, and the calling thread writes the blocks in input order: byte
 // for byte what one pipeline writes line by line.
 #pragma once
@@ -30,14 +30,14 @@ struct TFeedTuning {
 };
 
 // Reads Input to its end and writes the records of all its lines to Output,
-// counting the lines displayed in Pipeline (so that its FinishOutput tallies
-// the whole input); helpers build their pipelines from Pipeline.Settings().
-// Before it waits for input, everything processed is written and Output
-// flushed. Returns 0, the error code of the first failed read (every line
-// before it written) or write, or platform::feInterrupted when a termination
-// signal arrived. Helpers that run out of memory leave their work to the
-// writer; std::bad_alloc comes out only when the writer alone cannot go on.
-[[nodiscard]] int FeedInput(TBlockSource& Input, core::TTextOutput& Output, engine::TLinePipeline& Pipeline,
-                            const TFeedTuning& Tuning = {});
+// every thread working on the one Prepared run; Displayed receives how many
+// lines were displayed (for FinishOutput's tally). Before it waits for
+// input, everything processed is written and Output flushed. Returns 0, the
+// error code of the first failed read (every line before it written) or
+// write, or platform::feInterrupted when a termination signal arrived.
+// Helpers that run out of memory leave their work to the writer;
+// std::bad_alloc comes out only when the writer alone cannot go on.
+[[nodiscard]] int FeedInput(TBlockSource& Input, core::TTextOutput& Output, const engine::TPreparedRun& Prepared,
+                            std::int64_t& Displayed, const TFeedTuning& Tuning = {});
 
 }  // namespace vellary::app

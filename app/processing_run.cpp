@@ -27,21 +27,21 @@ struct TConsoleOutGuard {
 
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
-int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
+int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, const engine::TPreparedRun& Prepared) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
   if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
     return Error;
-  if (int Error = FeedInput(Input, *Console.ConsoleOut, Pipeline); Error != 0)
+  std::int64_t Displayed = 0;
+  if (int Error = FeedInput(Input, *Console.ConsoleOut, Prepared, Displayed); Error != 0)
     return Error;
   if (int Error = CloseText(Input); Error != 0)
     return Error;
 
   TOutputSink Out(*Console.ConsoleOut);
   TOutputSink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr());
-  if (!Pipeline.FinishOutput(Out, Tally))
+  if (!Prepared.FinishOutput(Out, Tally, Displayed))
     return Out.Error != 0 ? Out.Error : Tally.Error;
-  Ctx.Settings.TallyCount = Pipeline.DisplayedCount();
   if (OutFile != nullptr)
     return OutFile->Close();
   return Console.ConsoleOut->Flush();
@@ -118,8 +118,8 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   Settings.Replacements = std::move(Pairs);
   int Error = 0;
   try {
-    engine::TLinePipeline Pipeline(std::move(Settings));
-    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
+    const engine::TPreparedRun Prepared(std::move(Settings));
+    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Prepared);
   } catch (const std::bad_alloc&) {
     // Every record written so far is whole; the rest cannot be made.
     Error = platform::feOutOfMemory;

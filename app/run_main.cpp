@@ -75,7 +75,6 @@ void RunMain(TRunContext& Ctx) {
 
   S.SampleWithoutMake = false;
   Core.Console.ConsoleOut = &Core.Console.StdOut;
-  S.TallyCount = 0;
 
   core::FillVersionInfo(Core.VersionInfo, Core.Facts.ExePath, version::ShortVersion,
                         version::FullVersion, Description);

@@ -31,7 +31,6 @@ struct TRunSettings {
   std::int32_t LineLength = 0;
   std::string ReplaceDelimiter = ";";
   bool SampleWithoutMake = false;
-  std::int32_t TallyCount = 0;
 
   // Registration records of the driver's own options; those of the error
   // feedback, help, version and banner options live in the core's state.

@@ -213,10 +213,11 @@ static void BM_ProcessLine(benchmark::State& State) {
   const TPipelineSettings Settings = PipelineSettings(static_cast<int>(State.range(0)));
   TNullSink Sink;
   for (auto _ : State) {
-    TLinePipeline Pipeline(Settings);
+    const TPreparedRun Prepared(Settings);
+    TLinePipeline Pipeline(Prepared);
     for (std::string_view Line : Corpus().Lines)
       Pipeline.ProcessLine(Line, Sink);
-    benchmark::DoNotOptimize(Pipeline.DisplayedCount());
+    benchmark::DoNotOptimize(Pipeline.Displayed());
   }
   ReportBytes(State);
   State.counters["out_bytes_per_run"] =
@@ -232,9 +233,10 @@ static void BM_ProcessBlock(benchmark::State& State) {
   const TPipelineSettings& Settings = Cases[State.range(0)];
   TNullSink Sink;
   for (auto _ : State) {
-    TLinePipeline Pipeline(Settings);
+    const TPreparedRun Prepared(Settings);
+    TLinePipeline Pipeline(Prepared);
     Pipeline.ProcessBlock(Corpus().Text, Sink);
-    benchmark::DoNotOptimize(Pipeline.DisplayedCount());
+    benchmark::DoNotOptimize(Pipeline.Displayed());
   }
   ReportBytes(State);
 }

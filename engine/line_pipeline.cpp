@@ -38,7 +38,9 @@ static TSearchListTexts ListTextsOf(const TPipelineSettings& S) {
   return T;
 }
 
-TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)) {
+TPreparedRun::TPreparedRun(TPipelineSettings Settings) : S(std::move(Settings)) {
+  DropsBlank = S.Find || S.Eliminate;
+  BlankStaysEmpty = !DropsBlank && S.PlusSpaceText.empty();
   const TMatchOptions Options{.CaseSensitive = S.CaseSensitive, .Extended = S.Extended, .Upper = S.Upper};
   Lists = PrepareSearchLists(ListTextsOf(S), S.SearchDelimiter, Options);
   for (const TPreparedSearchList* List : {&Lists.SpaceBefore, &Lists.SpaceAfter, &Lists.LineBefore,
@@ -58,7 +60,7 @@ TLinePipeline::TLinePipeline(TPipelineSettings Settings) : S(std::move(Settings)
     PreparePairSearch();
 }
 
-void TLinePipeline::PreparePairSearch() {
+void TPreparedRun::PreparePairSearch() {
   const TUpperTable& Fold = Pairs.front().Finder().FoldTable();
   if (Pairs.size() <= TPairFilter::MaxPairs) {
     std::vector<std::string> Needles;
@@ -79,7 +81,7 @@ void TLinePipeline::PreparePairSearch() {
 
 // A block-wide search stands in for the per-line tests only where the line
 // as searched is the input line itself and one literal list decides.
-void TLinePipeline::ChooseBlockMode() {
+void TPreparedRun::ChooseBlockMode() {
   if (S.Ascii || (S.Replace && !S.Replacements.empty()))
     return;
   const bool Framed = Lists.SpaceBefore.CanMatch() || Lists.SpaceAfter.CanMatch() ||
@@ -94,9 +96,12 @@ void TLinePipeline::ChooseBlockMode() {
     Mode = Lists.FindGiven ? bmFind : bmShowUnlessFound;
 }
 
-std::int32_t TLinePipeline::DisplayedCount() const {
-  constexpr std::int64_t Max = std::numeric_limits<std::int32_t>::max();
-  return static_cast<std::int32_t>(Displayed < Max ? Displayed : Max);
+TLinePipeline::TLinePipeline(const TPreparedRun& Prepared)
+    : Run(Prepared), S(Prepared.S), PairFilter(Prepared.PairFilter) {}
+
+// The one rule for blank lines (see TPreparedRun::DropsBlank).
+bool TLinePipeline::PutBlank(TLineSink& Out) {
+  return Run.DropsBlank || Out.PutLine(S.PlusSpaceText);
 }
 
 // The line without NUL bytes (-a): RawLine itself when it holds none.
@@ -117,7 +122,7 @@ std::string_view TLinePipeline::Clean(std::string_view RawLine) {
 // True when the line changed.
 bool TLinePipeline::ApplyPair(std::size_t K, std::string_view& Line) {
   std::string* Free = Holder == &Work ? &Scratch : &Work;
-  if (!Pairs[K].Apply(Subject, *Free))
+  if (!Run.Pairs[K].Apply(Subject, *Free))
     return false;
   Holder = Free;
   Line = *Holder;
@@ -130,9 +135,9 @@ bool TLinePipeline::ApplyPair(std::size_t K, std::string_view& Line) {
 std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   std::string_view Line = Clean(RawLine);
   Subject.Reset(Line, S.Upper, RawLinesSearchable);
-  if (Pairs.empty())
+  if (Run.Pairs.empty())
     return Line;
-  if (Pairs.size() > TPairFilter::MaxPairs)
+  if (Run.Pairs.size() > TPairFilter::MaxPairs)
     return ReplaceInOnePass(Line);
   PairFilter.Observe(Line);
   // Until a pair changes the line, only the pairs the filter lets through
@@ -140,9 +145,9 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
   // every later pair searches. A line whose bytes do not show its letters'
   // case is filtered in its folded form.
   const std::string_view Filtered =
-      PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
+      Run.PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
   std::uint32_t Possible = PairFilter.Candidates(Filtered);
-  const std::size_t FilteredPairs = std::min(Pairs.size(), TPairFilter::MaxPairs);
+  const std::size_t FilteredPairs = std::min(Run.Pairs.size(), TPairFilter::MaxPairs);
   std::size_t Next = FilteredPairs;
   for (; Possible != 0; Possible &= Possible - 1) {
     const auto K = static_cast<std::size_t>(std::countr_zero(Possible));
@@ -153,7 +158,7 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
       break;
     }
   }
-  for (std::size_t K = Next; K < Pairs.size(); ++K)
+  for (std::size_t K = Next; K < Run.Pairs.size(); ++K)
     (void)ApplyPair(K, Line);
   return Line;
 }
@@ -164,9 +169,9 @@ std::string_view TLinePipeline::CleanAndReplace(std::string_view RawLine) {
 void TLinePipeline::CollectPairs(std::string_view Line, std::uint32_t From) {
   Candidates.clear();
   const std::string_view Searched =
-      PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
-  PairFinder.Collect(Searched, PairScratch, Candidates);
-  Candidates.insert(Candidates.end(), LoosePairs.begin(), LoosePairs.end());
+      Run.PairsNeedFold && !Subject.ByteSearchable() ? Subject.Folded() : Line;
+  Run.PairFinder.Collect(Searched, PairScratch, Candidates);
+  Candidates.insert(Candidates.end(), Run.LoosePairs.begin(), Run.LoosePairs.end());
   std::erase_if(Candidates, [From](std::uint32_t K) { return K < From; });
   std::sort(Candidates.begin(), Candidates.end());
 }
@@ -205,11 +210,8 @@ void TLinePipeline::BuildRecord(std::string_view Line, const TSearchMatchRec& Ma
 }
 
 bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
-  if (IsBlankLine(RawLine)) {
-    if (S.Find || S.Eliminate)
-      return true;
-    return Out.PutLine(S.PlusSpaceText);
-  }
+  if (IsBlankLine(RawLine))
+    return PutBlank(Out);
   return ShowLine(CleanAndReplace(RawLine), false, Out);
 }
 
@@ -217,6 +219,7 @@ bool TLinePipeline::ProcessLine(std::string_view RawLine, TLineSink& Out) {
 // the line is shown at all go first and the rest only run for shown lines.
 // FindKnown: the -f test is known to pass.
 bool TLinePipeline::ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out) {
+  const TPreparedSearchLists& Lists = Run.Lists;
   if (Lists.FindGiven && !FindKnown && !Lists.Find.Matches(Subject))
     return true;
   if (Lists.Skip.Matches(Subject))
@@ -230,7 +233,7 @@ bool TLinePipeline::ShowLine(std::string_view Line, bool FindKnown, TLineSink& O
   Match.FindBefore = !S.PrependText.empty() && (!Lists.FindBeforeGiven || Lists.FindBefore.Matches(Subject));
   Match.FindAfter = !S.AppendText.empty() && (!Lists.FindAfterGiven || Lists.FindAfter.Matches(Subject));
 
-  ++Displayed;
+  ++Shown;
   const bool Extended = Match.SpaceBefore || Match.SpaceAfter || Match.LineBefore ||
                         Match.LineAfter || Match.FindBefore || Match.FindAfter;
   if (!Extended)
@@ -242,16 +245,16 @@ bool TLinePipeline::ShowLine(std::string_view Line, bool FindKnown, TLineSink& O
 // A line without any --sk text, written as ProcessLine writes it.
 bool TLinePipeline::WriteAsItIs(std::string_view Line, TLineSink& Out) {
   if (!IsBlankLine(Line)) {
-    ++Displayed;
+    ++Shown;
     return Out.PutLine(Line);
   }
-  return S.Eliminate || Out.PutLine(S.PlusSpaceText);
+  return PutBlank(Out);
 }
 
 // Whether a block to be written as it is can go to the sink whole: its lines
 // end with LF alone, and none is blank but for empty lines written empty.
 bool TLinePipeline::AllLfLines(std::string_view Block) const {
-  return !Block.empty() && !S.Eliminate && S.PlusSpaceText.empty() &&
+  return !Block.empty() && Run.BlankStaysEmpty &&
          core::FindEitherByte(Block.data(), Block.data() + Block.size(), '\r', '\0') == Block.data() + Block.size();
 }
 
@@ -262,7 +265,7 @@ bool TLinePipeline::FindInBlock(std::string_view Block, TLineSink& Out) {
   TLineCutter Lines(Block);
   std::string_view Line;
   std::size_t Length;
-  for (std::size_t At; (At = Finder.Find(Block, Lines.Position(), Length)) != std::string_view::npos;) {
+  for (std::size_t At; (At = Run.Finder.Find(Block, Lines.Position(), Length)) != std::string_view::npos;) {
     Lines.SkipTo(Lines.LineStartOf(At));
     if (!Lines.Next(Line))
       break;
@@ -284,12 +287,12 @@ bool TLinePipeline::FindInBlock(std::string_view Block, TLineSink& Out) {
 // goes the whole way.
 bool TLinePipeline::SkipInBlock(std::string_view Block, TLineSink& Out) {
   std::size_t Length = 0;
-  std::size_t At = Finder.Find(Block, 0, Length);
+  std::size_t At = Run.Finder.Find(Block, 0, Length);
   if (At == std::string_view::npos && AllLfLines(Block)) {
     std::size_t Records = 0, Empty = 0;
     const bool Ok = Out.PutLines(Block, Records, Empty);
     // Empty lines are blank: written, never counted.
-    Displayed += static_cast<std::int64_t>(Records - Empty);
+    Shown += static_cast<std::int64_t>(Records - Empty);
     return Ok;
   }
   TLineCutter Lines(Block);
@@ -303,7 +306,7 @@ bool TLinePipeline::SkipInBlock(std::string_view Block, TLineSink& Out) {
     const auto LineEnd = static_cast<std::size_t>(Line.data() + Line.size() - Block.data());
     if ((At + Length > LineEnd || IsBlankLine(Line)) && !ProcessLine(Line, Out))
       return false;
-    At = Finder.Find(Block, Lines.Position(), Length);
+    At = Run.Finder.Find(Block, Lines.Position(), Length);
   }
   return true;
 }
@@ -320,16 +323,16 @@ bool TLinePipeline::EachLineOf(std::string_view Block, TLineSink& Out) {
 bool TLinePipeline::ProcessBlock(std::string_view Block, TLineSink& Out) {
   // One test of the whole block spares each of its lines a test of its own
   // (most blocks of a log are ASCII throughout).
-  RawLinesSearchable = NeedsFoldTest && S.Upper.ByteSearchable(Block);
+  RawLinesSearchable = Run.NeedsFoldTest && S.Upper.ByteSearchable(Block);
   bool Ok = false;
-  switch (Mode) {
-  case bmFind:
+  switch (Run.Mode) {
+  case TPreparedRun::bmFind:
     Ok = FindInBlock(Block, Out);
     break;
-  case bmShowUnlessFound:
+  case TPreparedRun::bmShowUnlessFound:
     Ok = SkipInBlock(Block, Out);
     break;
-  case bmLines:
+  case TPreparedRun::bmLines:
     Ok = EachLineOf(Block, Out);
     break;
   }
@@ -337,7 +340,7 @@ bool TLinePipeline::ProcessBlock(std::string_view Block, TLineSink& Out) {
   return Ok;
 }
 
-bool TLinePipeline::FinishOutput(TLineSink& Out, TLineSink& TallySink) {
+bool TPreparedRun::FinishOutput(TLineSink& Out, TLineSink& TallySink, std::int64_t Displayed) const {
   if (S.Divider)
     for (std::int32_t I = 0; I < S.DividerCount; ++I)
       if (!Out.PutLine(S.DividerLine))
@@ -349,9 +352,11 @@ bool TLinePipeline::FinishOutput(TLineSink& Out, TLineSink& TallySink) {
         return false;
   if (!S.Tally)
     return true;
+  constexpr std::int64_t Max = std::numeric_limits<std::int32_t>::max();
   // Plain concatenation: the file name is never a format.
-  Record.assign("--- ").append(S.InputFileName).append(": ").append(std::to_string(Displayed));
-  return TallySink.PutLine(Record);
+  const std::string Tally =
+      "--- " + S.InputFileName + ": " + std::to_string(Displayed < Max ? Displayed : Max);
+  return TallySink.PutLine(Tally);
 }
 
 }  // namespace vellary::engine

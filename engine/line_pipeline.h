@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vellary::engine {
@@ -52,62 +53,27 @@ struct TPipelineSettings {
   TCaseFold Upper{};  // how letter case is ignored without -s
 };
 
-class TLinePipeline {
+// What a run prepares once from its settings: the search lists, the pairs,
+// their finders and automata, the block-wide search. Read-only once built,
+// so every thread of the run shares one (by const reference).
+class TPreparedRun {
 public:
-  // Prepares the search lists and replacement pairs once for the whole run.
-  // Keeps its own copy of the settings.
-  explicit TLinePipeline(TPipelineSettings Settings);
-  // What the pipeline was built from (a worker builds its own from it).
+  explicit TPreparedRun(TPipelineSettings Settings);
+  TPreparedRun(const TPreparedRun&) = delete;
+  TPreparedRun& operator=(const TPreparedRun&) = delete;
+
   const TPipelineSettings& Settings() const { return S; }
-  TLinePipeline(const TLinePipeline&) = delete;
-  TLinePipeline& operator=(const TLinePipeline&) = delete;
 
-  // Writes zero or one record for RawLine (without its line end). Blank
-  // lines (empty, one byte 0, or exactly CR LF) are dropped with -f or -e and
-  // otherwise written as the plus-space text, uncounted. Other lines are
-  // cleaned (-a), replaced (-r), tested, and written with their extensions
-  // as one record, counted once. False when the sink asked to stop.
-  bool ProcessLine(std::string_view RawLine, TLineSink& Out);
-
-  // The same for every line of Block: whole lines, each ended by CR LF, LF
-  // or a lone CR, the last one by the block's end too (a block must not end
-  // between the CR and the LF of one line end). Where only -f, or only
-  // --sk, decides which lines are shown and how, a block-wide search finds
-  // the lines that hold a search text and the others are dropped (-f) or
-  // written as they are (--sk) without a search each; the output is byte for
-  // byte that of ProcessLine line by line.
-  bool ProcessBlock(std::string_view Block, TLineSink& Out);
-
-  // Divider lines and newlines to Out, then the tally to TallySink (the output
-  // file's sink with -o, standard error's otherwise). False when a sink
+  // Divider lines and newlines to Out, then the tally of Displayed lines to
+  // TallySink (the output file's sink with -o, standard error's otherwise).
+  // The tally shows at most the largest 32-bit value. False when a sink
   // asked to stop.
-  bool FinishOutput(TLineSink& Out, TLineSink& TallySink);
-
-  // Lines displayed so far; held at the largest 32-bit value should a run
-  // ever display more.
-  std::int32_t DisplayedCount() const;
-  // The same, not held at the 32-bit limit: blocks of one input processed by
-  // separate pipelines each count their own, and their sum is the input's.
-  std::int64_t DisplayedLines() const { return Displayed; }
-  // Counts lines that other pipelines displayed for this one's input, so
-  // that FinishOutput's tally includes them.
-  void AddDisplayed(std::int64_t Lines) { Displayed += Lines; }
+  bool FinishOutput(TLineSink& Out, TLineSink& TallySink, std::int64_t Displayed) const;
 
 private:
+  friend class TLinePipeline;
   void ChooseBlockMode();
   void PreparePairSearch();
-  bool ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out);
-  std::string_view CleanAndReplace(std::string_view RawLine);
-  std::string_view Clean(std::string_view RawLine);
-  bool ApplyPair(std::size_t K, std::string_view& Line);
-  void CollectPairs(std::string_view Line, std::uint32_t From);
-  std::string_view ReplaceInOnePass(std::string_view Line);
-  bool WriteAsItIs(std::string_view Line, TLineSink& Out);
-  bool AllLfLines(std::string_view Block) const;
-  bool FindInBlock(std::string_view Block, TLineSink& Out);
-  bool EachLineOf(std::string_view Block, TLineSink& Out);
-  bool SkipInBlock(std::string_view Block, TLineSink& Out);
-  void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
 
   const TPipelineSettings S;  // the run's switches and texts
 
@@ -121,18 +87,73 @@ private:
 
   TPreparedSearchLists Lists;
   std::vector<TPreparedReplacement> Pairs;  // escapes translated, search folded
-  TPairFilter PairFilter;      // up to TPairFilter::MaxPairs pairs
+  TPairFilter PairFilter;      // up to TPairFilter::MaxPairs pairs; each worker learns on a copy
   // More pairs than that: the pairs whose search text occurs are found in
   // one pass, but for the loose ones (boundaries checked), always searched.
   TMultiFinder PairFinder;
   std::vector<std::uint32_t> LoosePairs;
-  TMultiFinder::TScratch PairScratch;
-  std::vector<std::uint32_t> Candidates;  // pairs still to apply to the line, in table order
   bool PairsNeedFold = false;  // some pair's byte search is not exact on every line
   bool NeedsFoldTest = false;  // some list or pair: lines are tested for ByteSearchable
+  // Blank lines (empty, one byte 0, or exactly CR LF) are dropped with -f
+  // or -e, and otherwise written as the plus-space text; never counted.
+  bool DropsBlank = false;
+  bool BlankStaysEmpty = false;  // an empty line is written as it is
+};
+
+// The work of one thread on a prepared run: its buffers, its scratch, what
+// it learns while it runs, and the lines it has displayed.
+class TLinePipeline {
+public:
+  explicit TLinePipeline(const TPreparedRun& Prepared);
+  TLinePipeline(const TLinePipeline&) = delete;
+  TLinePipeline& operator=(const TLinePipeline&) = delete;
+
+  const TPreparedRun& Prepared() const { return Run; }
+
+  // Writes zero or one record for RawLine (without its line end). Blank
+  // lines are dropped or written as the plus-space text, uncounted. Other
+  // lines are cleaned (-a), replaced (-r), tested, and written with their
+  // extensions as one record, counted once. False when the sink asked to
+  // stop.
+  bool ProcessLine(std::string_view RawLine, TLineSink& Out);
+
+  // The same for every line of Block: whole lines, each ended by CR LF, LF
+  // or a lone CR, the last one by the block's end too (a block must not end
+  // between the CR and the LF of one line end). Where only -f, or only
+  // --sk, decides which lines are shown and how, a block-wide search finds
+  // the lines that hold a search text and the others are dropped (-f) or
+  // written as they are (--sk) without a search each; the output is byte for
+  // byte that of ProcessLine line by line.
+  bool ProcessBlock(std::string_view Block, TLineSink& Out);
+
+  // Lines displayed so far (wide, so that a huge input cannot overflow it).
+  std::int64_t Displayed() const { return Shown; }
+  // The same, counted again from 0: what one block displayed.
+  std::int64_t TakeDisplayed() { return std::exchange(Shown, 0); }
+
+private:
+  bool PutBlank(TLineSink& Out);
+  bool ShowLine(std::string_view Line, bool FindKnown, TLineSink& Out);
+  std::string_view CleanAndReplace(std::string_view RawLine);
+  std::string_view Clean(std::string_view RawLine);
+  bool ApplyPair(std::size_t K, std::string_view& Line);
+  void CollectPairs(std::string_view Line, std::uint32_t From);
+  std::string_view ReplaceInOnePass(std::string_view Line);
+  bool WriteAsItIs(std::string_view Line, TLineSink& Out);
+  bool AllLfLines(std::string_view Block) const;
+  bool FindInBlock(std::string_view Block, TLineSink& Out);
+  bool EachLineOf(std::string_view Block, TLineSink& Out);
+  bool SkipInBlock(std::string_view Block, TLineSink& Out);
+  void BuildRecord(std::string_view Line, const TSearchMatchRec& Match);
+
+  const TPreparedRun& Run;
+  const TPipelineSettings& S;
+  TPairFilter PairFilter;  // the run's, learning from this thread's lines
+  TMultiFinder::TScratch PairScratch;
+  std::vector<std::uint32_t> Candidates;  // pairs still to apply to the line, in table order
   bool RawLinesSearchable = false;  // while ProcessBlock runs: its block is ByteSearchable
   TFoldedLine Subject;         // the working line as the searches see it
-  std::int64_t Displayed = 0;  // wide, so that a huge input cannot overflow it
+  std::int64_t Shown = 0;
   std::string Work, Scratch, Record;  // reused for every line
   std::string* Holder = nullptr;      // which of Work and Scratch holds the working line
 };

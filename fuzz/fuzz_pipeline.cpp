@@ -40,13 +40,14 @@ template <typename F> void ForEachLine(std::string_view Input, F&& Handle) {
 }
 
 std::string Run(const engine::TPipelineSettings& Settings, std::string_view Input, bool AsBlock) {
-  engine::TLinePipeline Pipeline(Settings);
+  const engine::TPreparedRun Prepared(Settings);
+  engine::TLinePipeline Pipeline(Prepared);
   TStringSink Out, Tally;
   if (AsBlock)
     Pipeline.ProcessBlock(Input, Out);
   else
     ForEachLine(Input, [&](std::string_view Line) { Pipeline.ProcessLine(Line, Out); });
-  Pipeline.FinishOutput(Out, Tally);
+  Prepared.FinishOutput(Out, Tally, Pipeline.Displayed());
   return Out.Text + '|' + Tally.Text;
 }
 

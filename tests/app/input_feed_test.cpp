@@ -133,19 +133,22 @@ TFed Feed(TFeedKind Kind, const std::string& Name, const std::string& Input,
   core::TTextOutput Output;
   Output.BindToString(&Result.Bytes, Convert ? platform::CpLocaleCharset : platform::CpUtf8, platform::CpUtf8);
   TOutputSink Out(Output);
-  engine::TLinePipeline Pipeline(Settings);
+  const engine::TPreparedRun Prepared(Settings);
+  std::int64_t Displayed = 0;
   if (Kind == fkOnePipeline) {
+    engine::TLinePipeline Pipeline(Prepared);
     EXPECT_TRUE(Pipeline.ProcessBlock(Input, Out));
+    Displayed = Pipeline.Displayed();
   } else if (Kind == fkAtOffsets) {
     TTextInput File;
     EXPECT_EQ(OpenTextInput(File, Name), 0);
-    Result.Error = FeedInput(File, Output, Pipeline, Tuning);
+    Result.Error = FeedInput(File, Output, Prepared, Displayed, Tuning);
   } else {
     TTrickleSource Trickle(Input, Rng);
-    Result.Error = FeedInput(Trickle, Output, Pipeline, Tuning);
+    Result.Error = FeedInput(Trickle, Output, Prepared, Displayed, Tuning);
   }
-  EXPECT_TRUE(Pipeline.FinishOutput(Out, Out));
-  Result.Count = Pipeline.DisplayedCount();
+  EXPECT_TRUE(Prepared.FinishOutput(Out, Out, Displayed));
+  Result.Count = static_cast<std::int32_t>(Displayed);
   return Result;
 }
 

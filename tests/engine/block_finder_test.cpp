@@ -107,7 +107,7 @@ std::vector<std::string_view> PlainLines(std::string_view Block) {
 TEST(LinePipeline, BlocksGiveTheOutputOfLineByLine) {
   constexpr std::string_view ListPieces[] = {"error", "WARN", "debug", "g", "^x", "x$", ";", "\xC3\x89"};
   std::mt19937 Gen(7);
-  int Shown = 0;
+  std::int64_t Shown = 0;
   for (int Round = 0; Round < 3000; ++Round) {
     const bool Find = Gen() % 2 == 0;
     TPipelineSettings S{.Find = Find,
@@ -126,7 +126,8 @@ TEST(LinePipeline, BlocksGiveTheOutputOfLineByLine) {
     if (Round % 3 == 0)  // LF line ends only: blocks that may go to the sink whole
       std::erase_if(Block, [](char C) { return C == '\r' || C == '\0'; });
 
-    TLinePipeline ByLine(S), ByBlock(S);
+    const TPreparedRun Prepared(S);
+    TLinePipeline ByLine(Prepared), ByBlock(Prepared);
     testing::TStringSink Expected, Got;
     for (std::string_view Line : PlainLines(Block))
       ASSERT_TRUE(ByLine.ProcessLine(Line, Expected));
@@ -139,8 +140,8 @@ TEST(LinePipeline, BlocksGiveTheOutputOfLineByLine) {
     ASSERT_TRUE(ByBlock.ProcessBlock(std::string_view(Block).substr(Cut), Got));
     ASSERT_EQ(Got.Text, Expected.Text) << "block '" << Block << "' find '" << S.FindList
                                        << "' skip '" << S.SkipList << "'";
-    ASSERT_EQ(ByBlock.DisplayedCount(), ByLine.DisplayedCount());
-    Shown += ByLine.DisplayedCount();
+    ASSERT_EQ(ByBlock.Displayed(), ByLine.Displayed());
+    Shown += ByLine.Displayed();
   }
   EXPECT_GT(Shown, 3000);  // the cases show lines, not only drop them
 }

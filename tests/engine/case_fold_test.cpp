@@ -145,7 +145,8 @@ TEST(Utf8LetterCase, PreparedPathsAgreeWithPlainOnRandomText) {
     }
     if (Line.empty() || Line == "\r\n")
       continue;  // blank lines skip the replacements
-    TLinePipeline Pipeline(S);
+    const TPreparedRun Prepared(S);
+    TLinePipeline Pipeline(Prepared);
     testing::TStringSink Out;
     ASSERT_TRUE(Pipeline.ProcessLine(Line, Out));
     ASSERT_EQ(Out.Text, ExpectedLine + "\r\n")

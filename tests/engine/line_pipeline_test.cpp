@@ -45,11 +45,12 @@ struct TRun {
 };
 
 static TRun RunLines(const TPipelineSettings& Settings, std::initializer_list<std::string_view> Lines) {
-  TLinePipeline Pipeline(Settings);
+  const TPreparedRun Prepared(Settings);
+  TLinePipeline Pipeline(Prepared);
   TStringSink Sink;
   for (std::string_view Line : Lines)
     EXPECT_TRUE(Pipeline.ProcessLine(Line, Sink));
-  return {Sink.Text, Pipeline.DisplayedCount()};
+  return {Sink.Text, static_cast<std::int32_t>(Pipeline.Displayed())};
 }
 
 TEST(LinePipeline, BlankLinesAreKeptDroppedOrPaddedButNeverCounted) {
@@ -163,7 +164,8 @@ TEST(LinePipeline, UnchangedLinePassesWithoutCopy) {
                             .Replace = true,
                             .SkipList = "nothing",
                             .Replacements = {{"absent", "x"}}};
-  TLinePipeline Pipeline(S);
+  const TPreparedRun Prepared(S);
+  TLinePipeline Pipeline(Prepared);
   TStringSink Sink;
   const std::string Line = "an ordinary log line";
   ASSERT_TRUE(Pipeline.ProcessLine(Line, Sink));
@@ -185,7 +187,8 @@ TEST(LinePipeline, LineLoopAllocatesNothingOnceBuffersHaveGrown) {
   const std::string_view Lines[] = {
       "2024 warn: disk at 91%, xx", "debug: cache", "", "job done with error",
       "a\0b\0 warn x"sv, "plain line of text without any match"};
-  TLinePipeline Pipeline(S);
+  const TPreparedRun Prepared(S);
+  TLinePipeline Pipeline(Prepared);
   TStringSink Sink;
   for (std::string_view Line : Lines)  // buffers reach their size here
     ASSERT_TRUE(Pipeline.ProcessLine(Line, Sink));
@@ -200,11 +203,12 @@ TEST(LinePipeline, LineLoopAllocatesNothingOnceBuffersHaveGrown) {
 
 TEST(LinePipeline, StopsWhenTheSinkRefuses) {
   const TPipelineSettings S{.Tally = true, .Divider = true, .DividerCount = 3};
-  TLinePipeline Pipeline(S);
+  const TPreparedRun Prepared(S);
+  TLinePipeline Pipeline(Prepared);
   TStringSink Out, Tally;
   Out.Accept = false;
   EXPECT_FALSE(Pipeline.ProcessLine("x", Out));
-  EXPECT_FALSE(Pipeline.FinishOutput(Out, Tally));
+  EXPECT_FALSE(Prepared.FinishOutput(Out, Tally, Pipeline.Displayed()));
   EXPECT_EQ(Out.Records, 2);  // the line and the first divider only
   EXPECT_EQ(Tally.Records, 0);
 }
@@ -218,19 +222,21 @@ TEST(FinishOutput, DividersNewlinesThenTally) {
                             .DividerCount = 2,
                             .NewlineCount = 1,
                             .InputFileName = "%s %d.log"};  // a name is never a format
-  TLinePipeline Pipeline(S);
+  const TPreparedRun Prepared(S);
+  TLinePipeline Pipeline(Prepared);
   TStringSink Out, Tally;
   for (std::string_view Line : {"a"sv, ""sv, "b"sv, "\0"sv})
     ASSERT_TRUE(Pipeline.ProcessLine(Line, Out));
-  ASSERT_TRUE(Pipeline.FinishOutput(Out, Tally));
+  ASSERT_TRUE(Prepared.FinishOutput(Out, Tally, Pipeline.Displayed()));
   EXPECT_EQ(Out.Text, "a\r\n \r\nb\r\n \r\n==\r\n==\r\n\r\n\r\n");
   EXPECT_EQ(Tally.Text, "--- %s %d.log: 2\r\n");
 }
 
 TEST(FinishOutput, NothingWithoutOptions) {
-  TLinePipeline Pipeline(TPipelineSettings{});
+  const TPreparedRun Prepared(TPipelineSettings{});
+  TLinePipeline Pipeline(Prepared);
   TStringSink Out, Tally;
-  ASSERT_TRUE(Pipeline.FinishOutput(Out, Tally));
+  ASSERT_TRUE(Prepared.FinishOutput(Out, Tally, Pipeline.Displayed()));
   EXPECT_EQ(Out.Records + Tally.Records, 0);
 }
 

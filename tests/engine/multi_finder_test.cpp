@@ -108,7 +108,8 @@ TEST(ManyTexts, OnePassAgreesWithThePlainPathOnRandomListsAndTables) {
       if (LineMatchesList(Line, List, ";", Options))
         Expected += Line + "\r\n";
     }
-    TLinePipeline Finder(Find);
+    const TPreparedRun FinderRun(Find);
+    TLinePipeline Finder(FinderRun);
     testing::TStringSink FindOut;
     ASSERT_TRUE(Finder.ProcessBlock(Block, FindOut));
     ASSERT_EQ(FindOut.Text, Expected);
@@ -123,7 +124,8 @@ TEST(ManyTexts, OnePassAgreesWithThePlainPathOnRandomListsAndTables) {
       By.resize(std::min(By.size(), Text.size()));
       Replace.Replacements.push_back({Text, By});
     }
-    TLinePipeline Replacer(Replace);
+    const TPreparedRun ReplacerRun(Replace);
+    TLinePipeline Replacer(ReplacerRun);
     std::string Line, Next;
     for (const std::string& Raw : Lines) {
       Line = Raw;

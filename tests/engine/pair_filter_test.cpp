@@ -44,7 +44,8 @@ TEST(PairFilter, PipelineAgreesWithApplyingEveryPairInTurn) {
       ApplyReplacement(Expected, Pair.Search, Pair.Replace, S.CaseSensitive, false, S.Upper, Next);
       Expected.swap(Next);
     }
-    TLinePipeline Pipeline(S);
+    const TPreparedRun Prepared(S);
+    TLinePipeline Pipeline(Prepared);
     vellary::engine::testing::TStringSink Out;
     ASSERT_TRUE(Pipeline.ProcessLine(Line, Out));
     ASSERT_EQ(Out.Text, Expected + "\r\n") << "line '" << Line << "' pairs " << PairCount;
