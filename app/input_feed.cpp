@@ -176,6 +176,7 @@ public:
 
 private:
   void Rearrange();
+  unsigned AffordableThreads();
   [[nodiscard]] int HandOver();
   void ReadInOrder(TSlot& Slot);
   TSlot& WaitForNext();
@@ -225,14 +226,29 @@ int TFeeder::Run() {
 // held, so that these reach the writer and cut its read or write short.
 void TFeeder::Rearrange() {
   if (!Alone && WantHelpers && !Ring.HelpersRun() && Threads > 1) {
-    Ring.Resize(2 * std::size_t{Threads});
+    const unsigned Wanted = std::min(Threads, AffordableThreads());
+    Ring.Resize(2 * std::size_t{Wanted});
     platform::HoldTerminationSignals();
-    const auto Count = static_cast<unsigned>(std::min<std::size_t>(Threads, Ring.Size()) - 1);
-    Alone = Ring.StartHelpers(Count, Pipeline.Prepared()) == 0;
+    const auto Count = static_cast<unsigned>(std::min<std::size_t>(Wanted, Ring.Size()) - 1);
+    Alone = Count == 0 || Ring.StartHelpers(Count, Pipeline.Prepared()) == 0;
     platform::ReleaseTerminationSignals();
   }
   if (Alone)
     Ring.Resize(1);
+}
+
+// A helper's heap and stack reserve far more address space than they use,
+// and keep it once the helper has gone: where the address space is
+// limited, helpers start only with room to spare beside what the writer
+// may need alone, so that no run on every core fails where one core would
+// have succeeded.
+unsigned TFeeder::AffordableThreads() {
+  constexpr std::uint64_t WriterRoom = 64ull << 20, HelperRoom = 96ull << 20;
+  const std::uint64_t Left = platform::AddressSpaceLeft();
+  if (Left == UINT64_MAX)
+    return Threads;
+  const std::uint64_t Helpers = Left > WriterRoom ? (Left - WriterRoom) / HelperRoom : 0;
+  return static_cast<unsigned>(1 + std::min<std::uint64_t>(Helpers, Threads));
 }
 
 // Hands every free slot over: by offset at once; in order what has arrived,
@@ -305,8 +321,9 @@ TSlot& TFeeder::WaitForNext() {
   return Slot;
 }
 
-// Should memory run out, the helpers go, with their stacks and workers, and
-// the block is done anew; without helpers the run cannot go on.
+// Should memory run out, the helpers go, with their stacks and workers, the
+// records of the blocks after this one are given back, to be made again one
+// at a time, and the block is done anew; alone, the run cannot go on.
 void TFeeder::ProcessHere(TSlot& Slot) {
   for (;;) {
     try {
@@ -318,6 +335,13 @@ void TFeeder::ProcessHere(TSlot& Slot) {
         throw;
       Ring.StopHelpers();
       Alone = true;
+      for (std::uint64_t Block = Written + 1; Block < Ring.Taken; ++Block) {
+        TSlot& Later = Ring.Slot(Block);
+        if (&Later != &Slot && Later.Done) {
+          Later.Out.Clear(0);
+          Later.Failed = true;
+        }
+      }
     }
   }
 }

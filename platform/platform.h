@@ -223,6 +223,10 @@ void ReleaseTerminationSignals();
 // when its affinity is restricted); at least 1.
 unsigned UsableProcessors();
 
+// Bytes of address space the process may still take before a limit set on
+// it (ulimit -v) refuses more; the largest value when there is no limit.
+std::uint64_t AddressSpaceLeft();
+
 // ---- Console keyboard, sleep, alert --------------------------------------
 
 // Opens keyboard input for the timed pause: the controlling terminal on

@@ -7,6 +7,8 @@
 #include "platform/posix_internal.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -15,9 +17,11 @@
 #include <thread>
 
 #include <iconv.h>
+#include <pthread.h>
 #include <langinfo.h>
 #include <sched.h>
 #include <strings.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,10 +29,23 @@ namespace vellary::platform {
 
 // ---- Process ---------------------------------------------------------------
 
+// The helper threads of the input feed recurse nowhere: a stack of the
+// default size (8 MiB, and kept reserved after the thread ends) would cost
+// more address space than their blocks, where the address space is limited.
+static constexpr std::size_t HelperStackBytes = 1u << 20;
+
 void InitProcess() {
   detail::EnsureStandardDescriptors();
   std::setlocale(LC_CTYPE, "");
   std::setlocale(LC_TIME, "");
+#ifdef __GLIBC__
+  pthread_attr_t Attributes;
+  if (::pthread_attr_init(&Attributes) == 0) {
+    if (::pthread_attr_setstacksize(&Attributes, HelperStackBytes) == 0)
+      (void)::pthread_setattr_default_np(&Attributes);
+    ::pthread_attr_destroy(&Attributes);
+  }
+#endif
 }
 
 static void AppendQuotedIfNeeded(std::string& Out, std::string_view Arg) {
@@ -244,6 +261,22 @@ bool SleepMilliseconds(unsigned Milliseconds) {
 }
 
 // ---- Processors --------------------------------------------------------------
+
+std::uint64_t AddressSpaceLeft() {
+  struct rlimit Limit {};
+  if (::getrlimit(RLIMIT_AS, &Limit) != 0 || Limit.rlim_cur == RLIM_INFINITY)
+    return UINT64_MAX;
+  // What is taken already: the first figure of statm, in pages.
+  std::uint64_t Pages = 0;
+  if (std::FILE* Statm = std::fopen("/proc/self/statm", "r")) {
+    unsigned long long Read = 0;
+    if (std::fscanf(Statm, "%llu", &Read) == 1)
+      Pages = Read;
+    std::fclose(Statm);
+  }
+  const std::uint64_t Taken = Pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  return Limit.rlim_cur > Taken ? Limit.rlim_cur - Taken : 0;
+}
 
 unsigned UsableProcessors() {
 #ifdef __linux__

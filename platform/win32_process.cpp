@@ -174,6 +174,11 @@ TLocalDateTime LocalNow() {
 
 // ---- Processors --------------------------------------------------------------
 
+std::uint64_t AddressSpaceLeft() {
+  // A job object's limit is not looked at: a 64-bit process has room.
+  return UINT64_MAX;
+}
+
 unsigned UsableProcessors() {
   DWORD_PTR Process = 0, System = 0;
   if (GetProcessAffinityMask(GetCurrentProcess(), &Process, &System) && Process != 0)
