@@ -83,9 +83,6 @@ public:
   void Clear(std::size_t Modest);
 
   bool IsBound() const { return Handle != platform::InvalidHandle || Capture != nullptr || InMemory; }
-  TFlushMode FlushMode() const { return Mode; }
-  // True when text is converted to another code page on the way out.
-  bool Converts() const { return Convert; }
   platform::TCodePage TextCodePage() const { return From; }
   platform::TCodePage OutputCodePage() const { return To; }
 
