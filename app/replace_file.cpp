@@ -3,28 +3,16 @@
 
 #include "app/streams.h"
 #include "core/core_state.h"
+#include "engine/line_cutter.h"
 #include "platform/platform.h"
 
 #include <new>
+#include <string>
 #include <string_view>
 
 namespace vellary::app {
 
 static constexpr std::string_view MsgNoValidFile = "No valid %s file was provided with the %s parameter: \"%s\"";
-
-// Every line of the open Input through the table's line rules.
-[[nodiscard]] static int ReadReplacementLines(TTextInput& Input, std::string_view Delimiter,
-                                              engine::TReplaceMatrix& Table) {
-  std::string_view Line;
-  bool AtEnd = false;
-  while (true) {
-    if (int Error = ReadTextLine(Input, Line, AtEnd); Error != 0)
-      return Error;
-    if (AtEnd)
-      return 0;
-    engine::AddReplacementLine(Table, Line, Delimiter);
-  }
-}
 
 core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view Delimiter,
                                    engine::TReplaceMatrix& Table) {
@@ -34,17 +22,19 @@ core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view
   if (!platform::FileExistsAt(FileName))
     return {core::ExitNoValidFile, core::SubstituteArgs(MsgNoValidFile, {"config", "-r", FileName})};
 
-  TTextInput Input;
-  int Error = OpenTextInput(Input, FileName);
+  int Error = 0;
   try {
-    Error = Error != 0 ? Error : ReadReplacementLines(Input, Delimiter, Table);
+    // Lines as the input's are cut; the bytes go once the table holds them.
+    std::string Bytes;
+    Error = ReadWholeFile(FileName, Bytes);
+    engine::TLineCutter Lines(Bytes);
+    for (std::string_view Line; Error == 0 && Lines.Next(Line);)
+      engine::AddReplacementLine(Table, Line, Delimiter);
     if (Error == 0)
       engine::FinishReplacementTable(Table);
   } catch (const std::bad_alloc&) {
     Error = platform::feOutOfMemory;
   }
-  if (int CloseError = CloseText(Input); Error == 0)
-    Error = CloseError;
   if (Error != 0) {
     engine::TReplaceMatrix().swap(Table);  // its memory too
     return FileFailure(core::ExitReadError, FileName, Error);

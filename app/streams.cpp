@@ -1,5 +1,5 @@
-// Text files: the input as a block source, line reading over a growing
-// buffer, output creation, and the error texts of failed file operations.
+// Text files: the input as a block source, the replacement file read whole,
+// output creation, and the error texts of failed file operations.
 #include "app/streams.h"
 
 #include "core/core_state.h"
@@ -46,32 +46,8 @@ TTextInput::~TTextInput() {
   (void)CloseText(*this);
 }
 
-// Drops the lines handed out, appends the next read and hands out the whole
-// lines now held (all of them at the end of the file).
-int TTextInput::Fill() {
-  Buffer.erase(0, Start);
-  const std::size_t Held = Buffer.size();
-  Buffer.resize(Held + InputBufferSize);
-  std::size_t Got = 0;
-  const int Error = platform::ReadBytes(Handle, Buffer.data() + Held, InputBufferSize, Got);
-  Buffer.resize(Held + Got);
-  if (Error != 0)
-    return Error;
-  Eof = Got == 0;
-  // What was held has no line end but perhaps a last CR: look from there.
-  const std::size_t From = Held == 0 ? 0 : Held - 1;
-  const engine::TWholeLines Whole = engine::WholeLinesOf(std::string_view(Buffer).substr(From), true);
-  Start = Eof ? Buffer.size() : Whole.Found ? From + Whole.End : 0;
-  Lines.Reset(std::string_view(Buffer).substr(0, Start));
-  return 0;
-}
-
 int OpenTextInput(TTextInput& Input, const std::string& Name) {
   (void)CloseText(Input);
-  Input.Buffer.clear();
-  Input.Start = 0;
-  Input.Eof = false;
-  Input.Lines.Reset({});
   Input.AtOffsets = false;
   Input.KnownSize = 0;
   // Standard input is read in order from where it stands.
@@ -85,25 +61,29 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
   return 0;
 }
 
-int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd) {
-  AtEnd = false;
-  while (!Input.Lines.Next(Line)) {
-    if (Input.Eof) {
-      AtEnd = true;
-      Line = std::string_view();
-      return 0;
-    }
-    if (int Error = Input.Fill(); Error != 0)
-      return Error;
-  }
-  return 0;
-}
-
 int CloseText(TTextInput& Input) {
   if (Input.Handle == platform::InvalidHandle)
     return 0;
   int Error = platform::CloseHandle(Input.Handle);
   Input.Handle = platform::InvalidHandle;
+  return Error;
+}
+
+int ReadWholeFile(const std::string& Name, std::string& Bytes) {
+  constexpr std::size_t Piece = 262144;
+  Bytes.clear();
+  platform::TNativeHandle Handle = platform::InvalidHandle;
+  int Error = platform::OpenForReading(Name, Handle);
+  for (std::size_t Got = Piece; Error == 0 && Got != 0;) {
+    const std::size_t Held = Bytes.size();
+    Bytes.resize(Held + Piece);
+    Error = platform::ReadBytes(Handle, Bytes.data() + Held, Piece, Got);
+    Bytes.resize(Held + (Error == 0 ? Got : 0));
+  }
+  if (Handle != platform::InvalidHandle) {
+    if (const int CloseError = platform::CloseHandle(Handle); Error == 0)
+      Error = CloseError;
+  }
   return Error;
 }
 

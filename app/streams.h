@@ -4,7 +4,6 @@
 
 #include "core/status.h"
 #include "core/text_output.h"
-#include "engine/line_cutter.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -14,9 +13,6 @@
 #include <string_view>
 
 namespace vellary::app {
-
-// Bytes asked for per read of a file read line by line.
-inline constexpr std::size_t InputBufferSize = 262144;
 
 // The text shown after " -- " for a failed file operation's error code:
 // "File not found", "Disk Full", ... or "Unknown Run-Time error : %3.3d".
@@ -45,9 +41,7 @@ public:
   virtual bool NextReadWaits() const = 0;
 };
 
-// A text file: the input, fed as a block source, or the replacement file,
-// read line by line (lines as engine::TLineCutter cuts them; memory grows
-// with the longest line, not with the file).
+// The input, fed as a block source.
 class TTextInput final : public TBlockSource {
 public:
   TTextInput() = default;
@@ -67,19 +61,12 @@ public:
   bool NextReadWaits() const override { return platform::ReadWouldWait(Handle); }
 
   friend int OpenTextInput(TTextInput& Input, const std::string& Name);
-  friend int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
   friend int CloseText(TTextInput& Input);
 
 private:
-  [[nodiscard]] int Fill();
-
   platform::TNativeHandle Handle = platform::InvalidHandle;
   bool AtOffsets = false;
   std::uint64_t KnownSize = 0;
-  std::string Buffer;         // bytes read and not yet handed out as lines
-  std::size_t Start = 0;      // first byte not yet handed out as lines
-  bool Eof = false;
-  engine::TLineCutter Lines;  // the whole lines of the last read
 };
 
 // The input name that stands for standard input ("./-" names a file "-").
@@ -88,10 +75,12 @@ inline constexpr std::string_view StandardInputName = "-";
 // Opens an existing file for reading, shared for reading and writing, or
 // standard input for StandardInputName.
 [[nodiscard]] int OpenTextInput(TTextInput& Input, const std::string& Name);
-// Line receives the next line without its line end (valid until the next
-// call); AtEnd is set when no byte remains. Returns 0 or an error code.
-[[nodiscard]] int ReadTextLine(TTextInput& Input, std::string_view& Line, bool& AtEnd);
 [[nodiscard]] int CloseText(TTextInput& Input);
+
+// Bytes receives the whole of the file Name (the replacement file, whose
+// table is held in memory anyway). Returns 0 or an error code;
+// std::bad_alloc when it does not fit.
+[[nodiscard]] int ReadWholeFile(const std::string& Name, std::string& Bytes);
 
 // Creates or empties Name for writing (others may read) with a buffer of
 // core::TextBufferSize (256 KiB), text converted from the ANSI code page to

@@ -1,6 +1,8 @@
-// Text files: cutting input into lines across buffer refills, the output
+// Text files: cutting a file read whole into lines, the output
 // file's creation and buffering, and the error texts.
 #include "app/streams.h"
+
+#include "engine/line_cutter.h"
 
 #include "common/read_file.h"
 #include "common/single_byte_locale.h"
@@ -40,20 +42,15 @@ protected:
     std::ofstream(Name, std::ios::binary) << Bytes;
     return Name;
   }
-  // Every line of a file holding Bytes, read to the end.
+  // Every line of a file holding Bytes, read whole and cut.
   std::vector<std::string> LinesOf(const std::string& Bytes) const {
-    TTextInput Input;
-    EXPECT_EQ(OpenTextInput(Input, MakeFile(Bytes)), 0);
+    std::string Read;
+    EXPECT_EQ(ReadWholeFile(MakeFile(Bytes), Read), 0);
+    EXPECT_EQ(Read, Bytes);
     std::vector<std::string> Lines;
-    std::string_view Line;
-    bool AtEnd = false;
-    while (true) {
-      EXPECT_EQ(ReadTextLine(Input, Line, AtEnd), 0);
-      if (AtEnd)
-        break;
+    engine::TLineCutter Cutter(Read);
+    for (std::string_view Line; Cutter.Next(Line);)
       Lines.emplace_back(Line);
-    }
-    EXPECT_EQ(CloseText(Input), 0);
     return Lines;
   }
 
@@ -87,44 +84,6 @@ TEST_F(TextFiles, EveryLineEndConventionAndTheirMixes) {
     SCOPED_TRACE(C.What);
     EXPECT_EQ(LinesOf(C.Bytes), C.Lines);
   }
-}
-
-TEST_F(TextFiles, LineEndsOnBufferBoundaries) {
-  const std::string Full(InputBufferSize - 1, 'x');  // one byte short of a block
-  struct Case {
-    const char* What;
-    std::string Bytes;
-    TLines Lines;
-  };
-  const Case Cases[] = {
-      {"CR LF split by a refill", Full + "\r\nnext", {Full, "next"}},
-      {"CR CR LF with the LF after a refill", Full.substr(1) + "\r\r\nnext", {Full.substr(1), "", "next"}},
-      {"lone CR last in a block", Full + "\rnext\r\n", {Full, "next"}},
-      {"CR last in the file after a full block", Full + "\r", {Full}},
-      {"LF first in a block", Full + "y\nnext", {Full + "y", "next"}},
-  };
-  for (const Case& C : Cases) {
-    SCOPED_TRACE(C.What);
-    EXPECT_EQ(LinesOf(C.Bytes), C.Lines);
-  }
-}
-
-TEST_F(TextFiles, LinesLongerThanTheBufferComeWhole) {
-  std::string Long(3 * InputBufferSize + 123, 'L');
-  Long[InputBufferSize] = '\0';
-  std::string Short = "short";
-  EXPECT_EQ(LinesOf(Short + "\n" + Long + "\r\n" + Short + "\r" + Long), (TLines{Short, Long, Short, Long}));
-}
-
-TEST_F(TextFiles, ManySmallLinesAcrossManyBlocks) {
-  std::string Bytes;
-  TLines Expected;
-  for (int I = 0; I < 50000; ++I) {
-    Expected.push_back("line " + std::to_string(I));
-    Bytes += Expected.back();
-    Bytes += I % 3 == 0 ? "\r\n" : I % 3 == 1 ? "\n" : "\r";
-  }
-  EXPECT_EQ(LinesOf(Bytes), Expected);
 }
 
 TEST_F(TextFiles, CreatedOutputIsEmptiedAndWrittenOnClose) {
@@ -221,6 +180,8 @@ TEST(ConsoleOutput, EveryRecordIsAWriteOfItsOwn) {
 TEST_F(TextFiles, FailuresCarryTheirErrorCodes) {
   TTextInput Input;
   EXPECT_EQ(OpenTextInput(Input, (Dir / "missing.txt").string()), 2);
+  std::string Bytes;
+  EXPECT_EQ(ReadWholeFile((Dir / "missing.txt").string(), Bytes), 2);
   core::TTextOutput Output;
   EXPECT_EQ(CreateTextOutput(Output, (Dir / "no" / "out.txt").string()), 3);
   EXPECT_FALSE(Output.IsBound());
