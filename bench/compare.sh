@@ -7,7 +7,8 @@
 # ASCII log, in a UTF-8 locale. The "pipe" and "Latin-1" rows feed the log
 # through a pipe and convert the -o file from ISO-8859-1. The "Russian" rows search a 100 MB Russian
 # log in C.UTF-8; the "ids" rows a 100 000-line log with 10 000 eight-digit
-# ids as one -f list or as a table of pairs; the "repetitive" rows a 10 MB
+# ids as one -f list or as a table of pairs (and the "all vs one" id rows
+# that list, and a million pairs, over the big log); the "repetitive" rows a 10 MB
 # line of 'abab...' for a 1001-byte text 'abab...abc', against -s. The "one
 # core" rows run the same job on every core against the same build held to
 # one (taskset -c 0).
@@ -156,6 +157,14 @@ job load-pairs "load 1M pairs vs nine pairs" "$BIN $DATA/one-line.txt -r $PAIRS1
 IDS="\"\$(cat $DATA/ids.list)\""
 job ids-find "10 000 ids -f vs grep -iF -f" "$BIN $IDLOG -f $IDS > $OUT.v" "grep -iF -f $DATA/ids.txt $IDLOG > $OUT.t"
 job ids-replace "10 000 pairs vs one pair" "$BIN $IDLOG -r $DATA/ids.pairs > $OUT.v" "$BIN $IDLOG -r $DATA/id.pair > $OUT.t"
+# One prepared run shared by every thread: a million pairs and 10 000-text
+# -f and --sk lists over the big log, every core against one; the peak
+# memory column shows what each thread adds.
+PAIRS1MID="$DATA/id-pairs-1m.txt"
+[ -f "$PAIRS1MID" ] || awk 'BEGIN { for (i = 0; i < 1000000; i++) printf "id%07d;ID-%d\n", i, i }' > "$PAIRS1MID"
+job pairs1m-1 "1M pairs -o, all vs one" "$BIN $LOG -r $PAIRS1MID -o $OUT.v" "$ONE $BIN $LOG -r $PAIRS1MID -o $OUT.t"
+job ids-find-1 "10 000 -f -o, all vs one" "$BIN $LOG -f $IDS -o $OUT.v" "$ONE $BIN $LOG -f $IDS -o $OUT.t"
+job ids-skip-1 "10 000 --sk -o, all vs one" "$BIN $LOG --sk $IDS -o $OUT.v" "$ONE $BIN $LOG --sk $IDS -o $OUT.t"
 NEEDLE="\"\$(cat $DATA/rep.needle)\""
 job rep-find "repetitive -f vs -s" "$BIN $REP -f $NEEDLE > $OUT.v" "$BIN $REP -s -f $NEEDLE > $OUT.t"
 job rep-skip "repetitive --sk vs -s" "$BIN $REP --sk $NEEDLE > $OUT.v" "$BIN $REP -s --sk $NEEDLE > $OUT.t"
