@@ -30,7 +30,7 @@ struct TConsoleOutGuard {
 int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
-  if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
+  if (int Error = OpenTextInput(Input, Ctx.Settings.InputName); Error != 0)
     return Error;
   if (int Error = FeedInput(Input, *Console.ConsoleOut, Pipeline); Error != 0)
     return Error;
@@ -38,7 +38,8 @@ int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipe
     return Error;
 
   TOutputSink Out(*Console.ConsoleOut);
-  TOutputSink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr());
+  TTallySink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr(),
+                   Ctx.Settings.Pipeline.InputFileName, Ctx.Settings.InputName);
   if (!Pipeline.FinishOutput(Out, Tally))
     return Out.Error != 0 ? Out.Error : Tally.Error;
   Ctx.Settings.TallyCount = Pipeline.DisplayedCount();
@@ -91,21 +92,20 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (S.OutputFileName.empty())
       return FileNameMissing("-o");
     // Creating the output empties it: refuse before that when it is the input.
-    if (OutputIsInput(S.OutputFileName, S.Pipeline.InputFileName))
+    if (OutputIsInput(S.OutputFileName, S.InputName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
     if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0) {
       EndIfSignalled(Console);
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     }
     Console.ConsoleOut = &OutFile;
-  } else if (OutputIsInput("", S.Pipeline.InputFileName)) {
+  } else if (OutputIsInput("", S.InputName)) {
     // Standard output appended to the input would be read back for ever;
     // opened onto it, it would overwrite lines not yet read.
-    return FileFailure(core::ExitWriteError, S.Pipeline.InputFileName, platform::feAccessDenied);
+    return FileFailure(core::ExitWriteError, S.InputName, platform::feAccessDenied);
   }
 
-  if (S.Pipeline.InputFileName != StandardInputName &&
-      !platform::FileExistsAt(S.Pipeline.InputFileName)) {
+  if (S.InputName != StandardInputName && !platform::FileExistsAt(S.InputName)) {
     if (S.OutRec.Found)
       (void)OutFile.Close();
     return {core::ExitNoValidFile,
@@ -126,7 +126,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   }
   EndIfSignalled(Console);
   if (Error != 0)
-    return FileFailure(core::ExitReadError, S.Pipeline.InputFileName, Error);
+    return FileFailure(core::ExitReadError, S.InputName, Error);
   return {};
 }
 

@@ -32,7 +32,7 @@ core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view
   if (FileName.empty())
     return FileNameMissing("-r");
   if (!platform::FileExistsAt(FileName))
-    return {core::ExitNoValidFile, core::SubstituteArgs(MsgNoValidFile, {"config", "-r", FileName})};
+    return {core::ExitNoValidFile, core::SubstituteArgs(MsgNoValidFile, {"config", "-r", platform::NameAsText(FileName)})};
 
   TTextInput Input;
   int Error = OpenTextInput(Input, FileName);

@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace vellary::app {
@@ -34,7 +32,7 @@ std::string FileErrorText(int Code) {
 
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
   return {ExitCode, core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
-                                         {Name, FileErrorText(Error)})};
+                                         {platform::NameAsText(Name), FileErrorText(Error)})};
 }
 
 core::TStatus FileNameMissing(std::string_view Option) {
@@ -79,9 +77,8 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
     return platform::OpenStandardInput(Input.Handle);
   if (int Error = platform::OpenForReading(Name, Input.Handle); Error != 0)
     return Error;
-  std::error_code SizeError;
-  Input.KnownSize = std::filesystem::file_size(Name, SizeError);
-  Input.AtOffsets = !SizeError && !platform::ReadMayWait(Input.Handle);
+  const int SizeError = platform::FileSize(Input.Handle, Input.KnownSize);
+  Input.AtOffsets = SizeError == 0 && !platform::ReadMayWait(Input.Handle);
   return 0;
 }
 

@@ -23,7 +23,7 @@ inline constexpr std::size_t InputBufferSize = 262144;
 std::string FileErrorText(int Code);
 
 // The failure of a file operation: ExitCode with 'File handling error
-// occurred with "<Name>" -- <error text>'.
+// occurred with "<Name>" -- <error text>', Name a file name shown as a text.
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 
 // An option that names a file (Option: "-o", "-r") given an empty name:

@@ -1,6 +1,6 @@
 // The rest of the Win32 OS layer: process start-up, the command line and the
 // executable's path, code pages and upper-casing, month names, the clock and
-// the usable processors. ANSI (-A) entry points throughout.
+// the usable processors. Texts from the system come in the ANSI code page.
 #include "platform/platform.h"
 
 #include "platform/common.h"
@@ -38,21 +38,16 @@ void InitProcess() {
   SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-std::string RawCommandLine(int, char**) {
-  const char* Line = GetCommandLineA();
-  return Line != nullptr ? std::string(Line) : std::string();
-}
-
 std::string ExecutablePath(const char* Argv0) {
   // Long paths can exceed MAX_PATH; a full buffer means the path was cut.
   for (DWORD Size = MAX_PATH; Size <= 65536; Size *= 2) {
-    std::string Path(Size, '\0');
-    DWORD Length = GetModuleFileNameA(nullptr, Path.data(), Size);
+    std::wstring Path(Size, L'\0');
+    DWORD Length = GetModuleFileNameW(nullptr, Path.data(), Size);
     if (Length == 0)
       break;
     if (Length < Size) {
       Path.resize(Length);
-      return Path;
+      return detail::WideToPage(Path, GetACP());
     }
   }
   std::string Name = Argv0 != nullptr ? Argv0 : "";
@@ -147,8 +142,50 @@ TUpperTable BuildUpperTable() {
   return Upper;
 }
 
+// With the ANSI code page 65001 (UTF-8 for worldwide language support) the
+// cases per character of the user's locale, as the POSIX build gives them in
+// a UTF-8 locale: one mapping of every code point up to U+1FFFF, those whose
+// upper case is another single code point kept.
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
-  return {};
+  std::vector<std::pair<char32_t, char32_t>> Cases;
+  if (GetACP() != CP_UTF8)
+    return Cases;
+  constexpr char32_t Last = 0x1FFFF;
+  std::wstring All;
+  All.reserve(0x30000);
+  for (char32_t Cp = 1; Cp <= Last; ++Cp) {
+    if (Cp >= 0xD800 && Cp <= 0xDFFF)
+      continue;
+    if (Cp < 0x10000) {
+      All += static_cast<wchar_t>(Cp);
+    } else {
+      All += static_cast<wchar_t>(0xD800 + ((Cp - 0x10000) >> 10));
+      All += static_cast<wchar_t>(0xDC00 + ((Cp - 0x10000) & 0x3FF));
+    }
+  }
+  std::wstring Upper(All.size(), L'\0');
+  const int Units = static_cast<int>(All.size());
+  // Simple case mapping keeps every code point in as many units.
+  if (LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_UPPERCASE, All.data(), Units, Upper.data(), Units,
+                    nullptr, nullptr, 0) != Units)
+    return Cases;
+  for (std::size_t I = 0; I < All.size();) {
+    const bool Pair = All[I] >= 0xD800 && All[I] <= 0xDBFF;
+    const auto Decode = [&](const std::wstring& Text) {
+      return Pair ? 0x10000 + ((static_cast<char32_t>(Text[I]) - 0xD800) << 10) +
+                        (static_cast<char32_t>(Text[I + 1]) - 0xDC00)
+                  : static_cast<char32_t>(Text[I]);
+    };
+    const bool UpperPair = Upper[I] >= 0xD800 && Upper[I] <= 0xDBFF;
+    if (Pair == UpperPair && (!Pair || (Upper[I + 1] >= 0xDC00 && Upper[I + 1] <= 0xDFFF)) &&
+        !(Upper[I] >= 0xDC00 && Upper[I] <= 0xDFFF)) {
+      const char32_t From = Decode(All), To = Decode(Upper);
+      if (From != To)
+        Cases.emplace_back(From, To);
+    }
+    I += Pair ? 2 : 1;
+  }
+  return Cases;
 }
 
 std::string detail::RegionalMonthAbbreviation(int Month) {
