@@ -214,8 +214,8 @@ TEST(ProgramIdentity, FolderWithABlankIsShownQuoted) {
 
 // ---- Names beyond the ANSI code page ----------------------------------------
 
-// A name in any script is the file it names, as the input, the -o file and
-// the -r file; the tally in the -o file shows it in UTF-8.
+// A name in any script is the file it names, as the input, the -o, -r and
+// --ms file; the tally in the -o file shows it in UTF-8.
 TEST(WindowsNames, NamesInAnyScriptAsInputOutputAndReplacementFile) {
   WINDOWS_ONLY();
   const std::string Names[] = {"\xD0\xB6\xD1\x83\xD1\x80\xD0\xBD\xD0\xB0\xD0\xBB",  // журнал
@@ -230,6 +230,8 @@ TEST(WindowsNames, NamesInAnyScriptAsInputOutputAndReplacementFile) {
         RunIn(Dir, {Name + ".log", "-r", Name + "-pairs.txt", "-o", Name + "-out.txt", "-t"});
     EXPECT_EQ(R.ExitCode, 0) << R.Err;
     EXPECT_EQ(ReadFile(Dir / (Name + "-out.txt")), "one\r\nthree\r\n--- " + Name + ".log: 2\r\n");
+    EXPECT_EQ(RunIn(Dir, {"--ms", Name + "-sample.txt"}).ExitCode, 0);
+    EXPECT_TRUE(fs::exists(Dir / (Name + "-sample.txt")));
     // On standard error (OEM 437) the name is shown as well as that page can.
     const TRunResult Tally = RunIn(Dir, {Name + ".log", "-t"});
     EXPECT_EQ(Tally.ExitCode, 0);
