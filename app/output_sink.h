@@ -32,8 +32,9 @@ private:
 
 // The tally record into a text output, with the input's file name shown as
 // well as the output's code page allows: the record the pipeline makes holds
-// the name as a text in the ANSI code page, which may lack characters the
-// output has (a Cyrillic name in the UTF-8 -o file on a Western system).
+// the name as a text (in the ANSI code page, or UTF-8 in a run of
+// utf8_texts.h), which may lack characters the output has (a Cyrillic name
+// in the UTF-8 -o file on a Western system) or be in another code page.
 class TTallySink final : public engine::TLineSink {
 public:
   TTallySink(core::TTextOutput& Target, const std::string& NameText, const std::string& Name)
@@ -41,7 +42,7 @@ public:
   bool PutLine(std::string_view Bytes) override {
     const std::string_view Lead = "--- ";
     const platform::TCodePage To = Output.OutputCodePage();
-    if (!Output.Converts() || !platform::AsciiCompatible(To) ||
+    if (!platform::AsciiCompatible(To) ||
         !platform::AsciiCompatible(Output.TextCodePage()) ||
         Bytes.substr(0, Lead.size() + Text.size()) != std::string(Lead) + Text ||
         !IsAscii(Bytes.substr(Lead.size() + Text.size()))) {

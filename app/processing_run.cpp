@@ -6,6 +6,7 @@
 #include "app/input_feed.h"
 #include "app/replace_file.h"
 #include "app/streams.h"
+#include "app/utf8_texts.h"
 #include "core/status.h"
 #include "engine/line_pipeline.h"
 #include "platform/platform.h"
@@ -27,12 +28,15 @@ struct TConsoleOutGuard {
 
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
-int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline) {
+int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, engine::TLinePipeline& Pipeline,
+                 bool Utf8Texts) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
   if (int Error = OpenTextInput(Input, Ctx.Settings.InputName); Error != 0)
     return Error;
-  if (int Error = FeedInput(Input, *Console.ConsoleOut, Pipeline); Error != 0)
+  TUtf8Source Utf8Input(Input);
+  TBlockSource& Source = Utf8Texts ? static_cast<TBlockSource&>(Utf8Input) : Input;
+  if (int Error = FeedInput(Source, *Console.ConsoleOut, Pipeline); Error != 0)
     return Error;
   if (int Error = CloseText(Input); Error != 0)
     return Error;
@@ -75,12 +79,22 @@ void EndIfSignalled(core::TConsole& Console) {
 core::TStatus ProcessingRun(TRunContext& Ctx) {
   TRunSettings& S = Ctx.Settings;
   core::TConsole& Console = Ctx.Core.Console;
+  // A multi-byte code page: the run's texts in UTF-8, and standard output
+  // takes them so (utf8_texts.h).
+  const bool Utf8Texts = platform::MultiByteTexts();
+  if (Utf8Texts) {
+    SettingsToUtf8(S);
+    if (Console.StdOut.Flush() == 0)
+      Console.StdOut.Bind(platform::StandardOutput(), false, Console.StdOut.FlushMode(),
+                          platform::CpUtf8, Console.StdOut.OutputCodePage());
+  }
   DeriveRunSettings(S, Ctx.Upper.Utf8());
   platform::CatchTerminationSignals();
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {
-    core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+    core::TStatus Status =
+        LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs, Utf8Texts);
     EndIfSignalled(Console);
     if (!Status.Ok())
       return Status;
@@ -94,7 +108,9 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     // Creating the output empties it: refuse before that when it is the input.
     if (OutputIsInput(S.OutputFileName, S.InputName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
-    if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0) {
+    if (int Error = CreateTextOutput(OutFile, S.OutputFileName,
+                                     Utf8Texts ? platform::CpUtf8 : platform::AnsiCodePage());
+        Error != 0) {
       EndIfSignalled(Console);
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     }
@@ -109,7 +125,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (S.OutRec.Found)
       (void)OutFile.Close();
     return {core::ExitNoValidFile,
-            core::SubstituteArgs(FileNotFoundMessage, {S.Pipeline.InputFileName})};
+            core::SubstituteArgs(FileNotFoundMessage, {platform::NameAsText(S.InputName)})};
   }
 
   S.Pipeline.Upper = Ctx.Upper;
@@ -119,7 +135,7 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   int Error = 0;
   try {
     engine::TLinePipeline Pipeline(std::move(Settings));
-    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline);
+    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Pipeline, Utf8Texts);
   } catch (const std::bad_alloc&) {
     // Every record written so far is whole; the rest cannot be made.
     Error = platform::feOutOfMemory;

@@ -104,11 +104,11 @@ int CloseText(TTextInput& Input) {
   return Error;
 }
 
-int CreateTextOutput(core::TTextOutput& Output, const std::string& Name) {
+int CreateTextOutput(core::TTextOutput& Output, const std::string& Name, platform::TCodePage TextCodePage) {
   platform::TNativeHandle Handle = platform::InvalidHandle;
   if (int Error = platform::CreateForWriting(Name, Handle); Error != 0)
     return Error;
-  Output.Bind(Handle, true, core::TTextOutput::fmBuffered, platform::AnsiCodePage(), platform::CpUtf8);
+  Output.Bind(Handle, true, core::TTextOutput::fmBuffered, TextCodePage, platform::CpUtf8);
   return 0;
 }
 

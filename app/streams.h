@@ -94,8 +94,9 @@ inline constexpr std::string_view StandardInputName = "-";
 [[nodiscard]] int CloseText(TTextInput& Input);
 
 // Creates or empties Name for writing (others may read) with a buffer of
-// core::TextBufferSize (256 KiB), text converted from the ANSI code page to
-// UTF-8.
-[[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
+// core::TextBufferSize (256 KiB), text converted from TextCodePage (the ANSI
+// code page unless a run works in UTF-8) to UTF-8.
+[[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name,
+                                   platform::TCodePage TextCodePage = platform::AnsiCodePage());
 
 }  // namespace vellary::app

@@ -82,6 +82,12 @@ TCodePage ConsoleOutputCodePage();
 // byte is part of another character, so that such text needs no conversion
 // (false for UTF-7, the EBCDIC pages and the escape-shifted ones).
 bool AsciiCompatible(TCodePage CodePage);
+// True when the texts' code page (the ANSI code page on Windows, the locale's
+// charset on POSIX) has characters of more than one byte and is not UTF-8:
+// 932, 936, 949, 950; GBK, Big5, Big5-HKSCS, GB18030, EUC-JP, ... There a
+// later byte of a character may be ASCII, so a run works on its texts
+// converted to UTF-8 (see app/utf8_texts.h).
+bool MultiByteTexts();
 // Converts Text from one code page to another into Out (replacing Out's
 // content). Bytes that cannot be converted are passed on unchanged.
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out);
@@ -93,10 +99,12 @@ void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::s
 using TUpperTable = std::array<unsigned char, 256>;
 TUpperTable BuildUpperTable();
 
-// In a locale whose charset is UTF-8, every code point whose simple upper
-// case (the C library's towupper in the user's locale) differs from it, with
-// that upper case, in ascending order. Empty in every other locale, and on
-// Windows, where upper-casing stays per byte through the ANSI code page.
+// In a locale whose charset is UTF-8, or one of MultiByteTexts, every code
+// point whose simple upper case (the C library's towupper in the user's
+// locale) differs from it, with that upper case, in ascending order. On
+// Windows the same with the ANSI code page 65001 or a MultiByteTexts one
+// (the user's locale's upper case). Empty everywhere else, where
+// upper-casing stays per byte.
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases();
 
 // The user's regional abbreviated month name, Month 1..12; the English

@@ -155,6 +155,10 @@ TCodePage ConsoleOutputCodePage() {
   return AnsiCodePage();
 }
 
+bool MultiByteTexts() {
+  return MB_CUR_MAX > 1 && AnsiCodePage() != CpUtf8;
+}
+
 static const char* CharsetName(TCodePage CodePage) {
   return CodePage == CpUtf8 ? "UTF-8" : ::nl_langinfo(CODESET);
 }
@@ -228,7 +232,7 @@ TUpperTable BuildUpperTable() {
 
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
   std::vector<std::pair<char32_t, char32_t>> Cases;
-  if (MB_CUR_MAX <= 1 || AnsiCodePage() != CpUtf8)
+  if (MB_CUR_MAX <= 1)
     return Cases;
   // Surrogates are no characters; past U+1FFFF no script has letter case,
   // and the walk stays a millisecond or two at start.

@@ -124,8 +124,62 @@ bool AsciiCompatible(TCodePage CodePage) {
   }
 }
 
+bool MultiByteTexts() {
+  CPINFO Info{};
+  const UINT Ansi = GetACP();
+  return Ansi != CP_UTF8 && GetCPInfo(Ansi, &Info) && Info.MaxCharSize > 1;
+}
+
+// The length of the character at Text[At] in a code page: a UTF-8 sequence
+// by its lead byte, a lead byte and the next in a double-byte page, else 1.
+static std::size_t CharacterLength(std::string_view Text, std::size_t At, TCodePage CodePage) {
+  const auto Lead = static_cast<unsigned char>(Text[At]);
+  std::size_t Length = 1;
+  if (CodePage == CP_UTF8)
+    Length = Lead >= 0xF0 ? 4 : Lead >= 0xE0 ? 3 : Lead >= 0xC0 ? 2 : 1;
+  else if (IsDBCSLeadByteEx(CodePage, Lead))
+    Length = 2;
+  return Length < Text.size() - At ? Length : Text.size() - At;
+}
+
+// Character by character, when the text holds bytes that decode to nothing
+// (a stray lead byte, a raw byte a UTF-8 text kept): what converts is
+// converted, every other byte is passed on as it is.
+static void ConvertEachCharacter(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  std::string Run, Piece;
+  std::size_t RunStart = 0, At = 0;
+  auto FlushRun = [&](std::size_t End) {
+    if (End > RunStart && TryConvert(Text.substr(RunStart, End - RunStart), From, To, Piece))
+      Out.append(Piece);
+    else
+      Out.append(Text.substr(RunStart, End - RunStart));
+  };
+  Out.clear();
+  while (At < Text.size()) {
+    const std::size_t Length = CharacterLength(Text, At, From);
+    const bool Ascii = static_cast<unsigned char>(Text[At]) < 0x80;
+    if (Ascii || TryConvert(Text.substr(At, Length), From, CP_UTF8, Piece)) {
+      At += Length;
+      continue;
+    }
+    FlushRun(At);
+    Out.append(Text.substr(At, 1));
+    RunStart = ++At;
+  }
+  FlushRun(At);
+}
+
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
-  if (From == To || Text.empty() || !TryConvert(Text, From, To, Out))
+  if (From == To || Text.empty()) {
+    Out.assign(Text);
+    return;
+  }
+  if (TryConvert(Text, From, To, Out))
+    return;
+  CPINFO Info{};
+  if (From == CP_UTF8 || (GetCPInfo(From, &Info) && Info.MaxCharSize == 2))
+    ConvertEachCharacter(Text, From, To, Out);
+  else
     Out.assign(Text);
 }
 
@@ -148,7 +202,7 @@ TUpperTable BuildUpperTable() {
 // upper case is another single code point kept.
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
   std::vector<std::pair<char32_t, char32_t>> Cases;
-  if (GetACP() != CP_UTF8)
+  if (GetACP() != CP_UTF8 && !MultiByteTexts())
     return Cases;
   constexpr char32_t Last = 0x1FFFF;
   std::wstring All;

@@ -326,3 +326,46 @@ TEST(WindowsNames, FileHeldOpenWithDeleteSharingIsRead) {
     EXPECT_EQ(R.Out, "1\r\ntwo\r\n");
   }
 }
+
+// ---- A double-byte ANSI code page -------------------------------------------
+
+// Shift-JIS (932, which wine takes from a Japanese locale): "\x83\x41" is
+// one character whose second byte is the code of "A", and "\x95\x5C" one
+// whose second byte is that of "\". Searches, replacements, letter case and
+// the -x escapes take whole characters only.
+TEST(WindowsDoubleByte, ShiftJisCharactersStayWhole) {
+  WINDOWS_ONLY();
+  TScratchDir Dir;
+  // Wine decodes the arguments by the host's locale, so it must exist.
+  const fs::path Locales = Dir / "locales";
+  fs::create_directory(Locales);
+  const std::string Make = "localedef -i ja_JP -f UTF-8 '" + (Locales / "ja_JP.UTF-8").string() +
+                           "' >/dev/null 2>&1";
+  if (std::system(Make.c_str()) != 0)
+    GTEST_SKIP() << "localedef cannot make a ja_JP.UTF-8 locale here";
+  WriteFile(Dir / "sjis.txt", "x\x83\x41y\r\nAbc\r\n\x95\x5C\r\n");  // xアy, Abc, 表
+  WriteFile(Dir / "pairs.txt", "A;Z\r\n");
+  const std::string A = "\xE3\x82\xA2", Table = "\xE8\xA1\xA8";  // ア and 表 in UTF-8
+  struct TCase {
+    std::vector<std::string> Args;
+    std::string Expected;  // the -o file, UTF-8
+  };
+  const TCase Cases[] = {
+      {{"-f", "A", "-s"}, "Abc\r\n"},
+      {{"-f", "a"}, "Abc\r\n"},
+      {{"-r", "pairs.txt", "-s"}, "x" + A + "y\r\nZbc\r\n" + Table + "\r\n"},
+      {{"-f", A}, "x" + A + "y\r\n"},
+      {{"-f", Table + "$", "-x"}, Table + "\r\n"},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Args[0] + " " + C.Args[1]);
+    TRunOptions Options;
+    Options.WorkDir = Dir.Path();
+    Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=ja_JP.UTF-8"};
+    std::vector<std::string> Args = {"sjis.txt", "-o", "out.txt"};
+    Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+    const TRunResult R = RunProgram(Args, Options);
+    EXPECT_EQ(R.ExitCode, 0) << R.Err;
+    EXPECT_EQ(ReadFile(Dir / "out.txt"), C.Expected);
+  }
+}
