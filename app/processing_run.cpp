@@ -79,6 +79,9 @@ void EndIfSignalled(core::TConsole& Console) {
 core::TStatus ProcessingRun(TRunContext& Ctx) {
   TRunSettings& S = Ctx.Settings;
   core::TConsole& Console = Ctx.Core.Console;
+  // Settings made without RegisterOptions name the input by its text alone.
+  if (S.InputName.empty())
+    S.InputName = S.Pipeline.InputFileName;
   // A multi-byte code page: the run's texts in UTF-8, and standard output
   // takes them so (utf8_texts.h).
   const bool Utf8Texts = platform::MultiByteTexts();

@@ -6,8 +6,9 @@
 // paths; the code-page checks are Windows only.
 //
 // Under wine the locale is C.UTF-8 (see the harness): the ANSI code page is
-// 1252, the OEM code page 437, and arguments arrive as UTF-8 and reach the
-// program converted to 1252. Standard output and standard error are pipes,
+// 1252, the OEM code page 437, and arguments arrive as UTF-8: the program
+// takes its option texts converted to 1252 (without best fit) and its file
+// names as they are. Standard output and standard error are pipes,
 // so the program has no console and writes them in the OEM code page.
 #include "e2e/harness.h"
 
