@@ -27,6 +27,18 @@ if echo "$dlls" | grep -Eiq 'libstdc\+\+|libgcc|libwinpthread'; then
   exit 1
 fi
 
+# The test helper that holds a file open as a log writer does.
+helper=$root/build-win/hold_open.exe
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -municode -Wall -Wextra -Werror \
+  tests/e2e/win_helpers/hold_open.cpp -o "$helper"
+
+# Long paths: the manifest that says so is embedded, and keeps the system's
+# ANSI code page.
+if ! grep -q longPathAware "$exe" || grep -q activeCodePage "$exe"; then
+  echo "vellary.exe lacks its manifest (longPathAware, no activeCodePage)" >&2
+  exit 1
+fi
+
 echo "== build the end-to-end tests (native)"
 if [ ! -f build/CMakeCache.txt ]; then
   cmake -S . -B build -DVELLARY_TESTS=ON -DVELLARY_WERROR=ON >/dev/null
@@ -51,6 +63,6 @@ wineboot -i </dev/null >/dev/null 2>&1
 wine "$exe" --version-only </dev/null >/dev/null 2>&1 || true
 
 echo "== end-to-end suite under wine"
-VELLARY_BIN=$exe VELLARY_RUNNER=wine CI=true \
+VELLARY_BIN=$exe VELLARY_RUNNER=wine VELLARY_HOLD_OPEN=$helper CI=true \
   build/tests/e2e_tests --gtest_brief=1 </dev/null
 echo "== windows stage took $((SECONDS - started)) s"

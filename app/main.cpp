@@ -17,6 +17,7 @@ int main(int Argc, char** Argv) {
     auto Ctx = std::make_unique<app::TRunContext>();
     core::TStartupFacts Facts;
     Facts.Args = platform::ProgramArguments(Argc, Argv);
+    Facts.NameArgs = platform::ProgramArgumentNames(Argc, Argv);
     Facts.ExePath = platform::ExecutablePath(Argc > 0 ? Argv[0] : "");
     Facts.RawCommandLine = platform::RawCommandLine(Argc, Argv);
     Facts.Build = {buildstamp::BuildDate, buildstamp::BuildDateTime,

@@ -71,12 +71,44 @@ static void Register(const TOptionRow& Row, core::TCoreState& Core, TRunSettings
     Settings.Pipeline.*Row.Found = Rec.Found;
 }
 
+// The name form of a file option's value: the same argument (or the same
+// part of it, after NAME: or NAME=) of the names. The option's name is ASCII
+// in both forms, so the value starts at the same byte. A value the texts do
+// not give the same way (a test's core with no names) is kept as it is.
+static void TakeFileName(const core::TCoreState& Core, const TFindParamRec& Rec, std::string& Name) {
+  const core::TParamStatusArray& Texts = Core.Params.ParamStatus;
+  const std::vector<std::string>& Names = Core.Facts.NameArgs;
+  if (Rec.Index < 0 || Names.size() != Texts.size())
+    return;
+  const auto I = static_cast<std::size_t>(Rec.Index);
+  if (Rec.Attached) {
+    const std::size_t From = Rec.Param.size() + 1;
+    if (I < Names.size() && Names[I].size() >= From &&
+        Texts[I].Text.compare(0, From, Names[I], 0, From) == 0)
+      Name = Names[I].substr(From);
+  } else if (I + 1 < Names.size() && Texts[I + 1].Text == Name) {
+    Name = Names[I + 1];
+  }
+}
+
+static void TakeFileNames(const core::TCoreState& Core, TRunSettings& Settings) {
+  const std::vector<std::string>& Names = Core.Facts.NameArgs;
+  Settings.InputName = Settings.Pipeline.InputFileName;
+  if (!Settings.InputName.empty() && !Names.empty() && Names.size() == Core.Params.ParamStatus.size() &&
+      Core.Params.ParamStatus.front().Text == Settings.InputName)
+    Settings.InputName = Names.front();
+  TakeFileName(Core, Settings.ReplaceRec, Settings.ReplaceFileName);
+  TakeFileName(Core, Settings.OutRec, Settings.OutputFileName);
+  TakeFileName(Core, Settings.MakeSampleRec, Settings.SampleFileName);
+}
+
 void RegisterOptions(core::TCoreState& Core, TRunSettings& Settings) {
   // Attached values allowed, bare one-character names not.
   Core.Params.ParamSyntaxMode = 2;
   core::GetInputFileParam(Core.Params.ParamStatus, Settings.Pipeline.InputFileName, 1);
   for (const TOptionRow& Row : OptionTable)
     Register(Row, Core, Settings);
+  TakeFileNames(Core, Settings);
 
   // Debug mode turns both error feedbacks on, whatever their own options gave.
   if (Core.DebugModeRec.Found) {

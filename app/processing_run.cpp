@@ -6,6 +6,7 @@
 #include "app/input_feed.h"
 #include "app/replace_file.h"
 #include "app/streams.h"
+#include "app/utf8_texts.h"
 #include "core/status.h"
 #include "engine/line_pipeline.h"
 #include "platform/platform.h"
@@ -27,19 +28,23 @@ struct TConsoleOutGuard {
 
 // Reads the input file through the pipeline and writes the trailing output.
 // Returns 0 or the error code of the first failed read, write or close.
-int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, const engine::TPreparedRun& Prepared) {
+int ProcessInput(TRunContext& Ctx, core::TTextOutput* OutFile, const engine::TPreparedRun& Prepared,
+                 bool Utf8Texts) {
   core::TConsole& Console = Ctx.Core.Console;
   TTextInput Input;
-  if (int Error = OpenTextInput(Input, Ctx.Settings.Pipeline.InputFileName); Error != 0)
+  if (int Error = OpenTextInput(Input, Ctx.Settings.InputName); Error != 0)
     return Error;
+  TUtf8Source Utf8Input(Input);
+  TBlockSource& Source = Utf8Texts ? static_cast<TBlockSource&>(Utf8Input) : Input;
   std::int64_t Displayed = 0;
-  if (int Error = FeedInput(Input, *Console.ConsoleOut, Prepared, Displayed); Error != 0)
+  if (int Error = FeedInput(Source, *Console.ConsoleOut, Prepared, Displayed); Error != 0)
     return Error;
   if (int Error = CloseText(Input); Error != 0)
     return Error;
 
   TOutputSink Out(*Console.ConsoleOut);
-  TOutputSink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr());
+  TTallySink Tally(OutFile != nullptr ? *OutFile : Console.ConsoleErr(),
+                   Ctx.Settings.Pipeline.InputFileName, Ctx.Settings.InputName);
   if (!Prepared.FinishOutput(Out, Tally, Displayed))
     return Out.Error != 0 ? Out.Error : Tally.Error;
   if (OutFile != nullptr)
@@ -74,12 +79,25 @@ void EndIfSignalled(core::TConsole& Console) {
 core::TStatus ProcessingRun(TRunContext& Ctx) {
   TRunSettings& S = Ctx.Settings;
   core::TConsole& Console = Ctx.Core.Console;
+  // Settings made without RegisterOptions name the input by its text alone.
+  if (S.InputName.empty())
+    S.InputName = S.Pipeline.InputFileName;
+  // A multi-byte code page: the run's texts in UTF-8, and standard output
+  // takes them so (utf8_texts.h).
+  const bool Utf8Texts = platform::MultiByteTexts();
+  if (Utf8Texts) {
+    SettingsToUtf8(S);
+    if (Console.StdOut.Flush() == 0)
+      Console.StdOut.Bind(platform::StandardOutput(), false, Console.StdOut.FlushMode(),
+                          platform::CpUtf8, Console.StdOut.OutputCodePage());
+  }
   DeriveRunSettings(S, Ctx.Upper.Utf8());
   platform::CatchTerminationSignals();
 
   engine::TReplaceMatrix Pairs;
   if (S.ReplaceRec.Found) {
-    core::TStatus Status = LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs);
+    core::TStatus Status =
+        LoadReplacementTable(S.ReplaceFileName, S.ReplaceDelimiter, Pairs, Utf8Texts);
     EndIfSignalled(Console);
     if (!Status.Ok())
       return Status;
@@ -91,25 +109,26 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
     if (S.OutputFileName.empty())
       return FileNameMissing("-o");
     // Creating the output empties it: refuse before that when it is the input.
-    if (OutputIsInput(S.OutputFileName, S.Pipeline.InputFileName))
+    if (OutputIsInput(S.OutputFileName, S.InputName))
       return FileFailure(core::ExitWriteError, S.OutputFileName, platform::feAccessDenied);
-    if (int Error = CreateTextOutput(OutFile, S.OutputFileName); Error != 0) {
+    if (int Error = CreateTextOutput(OutFile, S.OutputFileName,
+                                     Utf8Texts ? platform::CpUtf8 : platform::AnsiCodePage());
+        Error != 0) {
       EndIfSignalled(Console);
       return FileFailure(core::ExitWriteError, S.OutputFileName, Error);
     }
     Console.ConsoleOut = &OutFile;
-  } else if (OutputIsInput("", S.Pipeline.InputFileName)) {
+  } else if (OutputIsInput("", S.InputName)) {
     // Standard output appended to the input would be read back for ever;
     // opened onto it, it would overwrite lines not yet read.
-    return FileFailure(core::ExitWriteError, S.Pipeline.InputFileName, platform::feAccessDenied);
+    return FileFailure(core::ExitWriteError, S.InputName, platform::feAccessDenied);
   }
 
-  if (S.Pipeline.InputFileName != StandardInputName &&
-      !platform::FileExistsAt(S.Pipeline.InputFileName)) {
+  if (S.InputName != StandardInputName && !platform::FileExistsAt(S.InputName)) {
     if (S.OutRec.Found)
       (void)OutFile.Close();
     return {core::ExitNoValidFile,
-            core::SubstituteArgs(FileNotFoundMessage, {S.Pipeline.InputFileName})};
+            core::SubstituteArgs(FileNotFoundMessage, {platform::NameAsText(S.InputName)})};
   }
 
   S.Pipeline.Upper = Ctx.Upper;
@@ -119,14 +138,14 @@ core::TStatus ProcessingRun(TRunContext& Ctx) {
   int Error = 0;
   try {
     const engine::TPreparedRun Prepared(std::move(Settings));
-    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Prepared);
+    Error = ProcessInput(Ctx, S.OutRec.Found ? &OutFile : nullptr, Prepared, Utf8Texts);
   } catch (const std::bad_alloc&) {
     // Every record written so far is whole; the rest cannot be made.
     Error = platform::feOutOfMemory;
   }
   EndIfSignalled(Console);
   if (Error != 0)
-    return FileFailure(core::ExitReadError, S.Pipeline.InputFileName, Error);
+    return FileFailure(core::ExitReadError, S.InputName, Error);
   return {};
 }
 

@@ -9,8 +9,9 @@
 namespace vellary::app {
 
 // 70 when the name is empty or no such file exists, 71 when opening, reading
-// or closing it fails; otherwise Table holds the pairs in file order.
+// or closing it fails; otherwise Table holds the pairs in file order. With
+// Utf8Texts each line is converted to UTF-8 first (utf8_texts.h).
 core::TStatus LoadReplacementTable(const std::string& FileName, std::string_view Delimiter,
-                                   engine::TReplaceMatrix& Table);
+                                   engine::TReplaceMatrix& Table, bool Utf8Texts = false);
 
 }  // namespace vellary::app

@@ -22,6 +22,10 @@ struct TRunSettings {
   // replacement pairs and the upper-case table.
   engine::TPipelineSettings Pipeline;
 
+  // The file names in the form the platform's file calls take (on Windows
+  // WTF-8 of what was typed); Pipeline.InputFileName is the input's name as
+  // a text, for messages and the tally.
+  std::string InputName;
   std::string OutputFileName;
   std::string ReplaceFileName;
   std::string SampleFileName;

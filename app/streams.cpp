@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace vellary::app {
@@ -34,7 +32,7 @@ std::string FileErrorText(int Code) {
 
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error) {
   return {ExitCode, core::SubstituteArgs("File handling error occurred with \"%s\" -- %s",
-                                         {Name, FileErrorText(Error)})};
+                                         {platform::NameAsText(Name), FileErrorText(Error)})};
 }
 
 core::TStatus FileNameMissing(std::string_view Option) {
@@ -55,9 +53,8 @@ int OpenTextInput(TTextInput& Input, const std::string& Name) {
     return platform::OpenStandardInput(Input.Handle);
   if (int Error = platform::OpenForReading(Name, Input.Handle); Error != 0)
     return Error;
-  std::error_code SizeError;
-  Input.KnownSize = std::filesystem::file_size(Name, SizeError);
-  Input.AtOffsets = !SizeError && !platform::ReadMayWait(Input.Handle);
+  const int SizeError = platform::FileSize(Input.Handle, Input.KnownSize);
+  Input.AtOffsets = SizeError == 0 && !platform::ReadMayWait(Input.Handle);
   return 0;
 }
 
@@ -87,11 +84,11 @@ int ReadWholeFile(const std::string& Name, std::string& Bytes) {
   return Error;
 }
 
-int CreateTextOutput(core::TTextOutput& Output, const std::string& Name) {
+int CreateTextOutput(core::TTextOutput& Output, const std::string& Name, platform::TCodePage TextCodePage) {
   platform::TNativeHandle Handle = platform::InvalidHandle;
   if (int Error = platform::CreateForWriting(Name, Handle); Error != 0)
     return Error;
-  Output.Bind(Handle, true, core::TTextOutput::fmBuffered, platform::AnsiCodePage(), platform::CpUtf8);
+  Output.Bind(Handle, true, core::TTextOutput::fmBuffered, TextCodePage, platform::CpUtf8);
   return 0;
 }
 

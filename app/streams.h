@@ -19,7 +19,7 @@ namespace vellary::app {
 std::string FileErrorText(int Code);
 
 // The failure of a file operation: ExitCode with 'File handling error
-// occurred with "<Name>" -- <error text>'.
+// occurred with "<Name>" -- <error text>', Name a file name shown as a text.
 core::TStatus FileFailure(int ExitCode, const std::string& Name, int Error);
 
 // An option that names a file (Option: "-o", "-r") given an empty name:
@@ -83,8 +83,9 @@ inline constexpr std::string_view StandardInputName = "-";
 [[nodiscard]] int ReadWholeFile(const std::string& Name, std::string& Bytes);
 
 // Creates or empties Name for writing (others may read) with a buffer of
-// core::TextBufferSize (256 KiB), text converted from the ANSI code page to
-// UTF-8.
-[[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name);
+// core::TextBufferSize (256 KiB), text converted from TextCodePage (the ANSI
+// code page unless a run works in UTF-8) to UTF-8.
+[[nodiscard]] int CreateTextOutput(core::TTextOutput& Output, const std::string& Name,
+                                   platform::TCodePage TextCodePage = platform::AnsiCodePage());
 
 }  // namespace vellary::app

@@ -14,7 +14,10 @@ namespace vellary::core {
 
 // Answers asked of the platform once, at start.
 struct TStartupFacts {
-  std::vector<std::string> Args;  // after the program's own name
+  std::vector<std::string> Args;  // after the program's own name, as texts
+  // The same arguments in the form file names are kept in (see
+  // platform::ProgramArgumentNames); the same bytes as Args on POSIX.
+  std::vector<std::string> NameArgs;
   std::string ExePath;            // full path of the running executable
   std::string RawCommandLine;     // as typed (rebuilt on POSIX)
   TBuildFacts Build;

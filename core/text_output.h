@@ -83,6 +83,7 @@ public:
   void Clear(std::size_t Modest);
 
   bool IsBound() const { return Handle != platform::InvalidHandle || Capture != nullptr || InMemory; }
+  TFlushMode FlushMode() const { return Mode; }
   platform::TCodePage TextCodePage() const { return From; }
   platform::TCodePage OutputCodePage() const { return To; }
 

@@ -6,13 +6,6 @@
 
 namespace vellary::platform {
 
-std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
-  std::vector<std::string> Args;
-  for (int I = 1; I < Argc; ++I)
-    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
-  return Args;
-}
-
 std::string MonthAbbreviation(int Month) {
   static constexpr const char* English[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

@@ -25,13 +25,28 @@ inline constexpr TNativeHandle InvalidHandle = -1;
 
 // ---- Process ------------------------------------------------------------
 
+// A code page identifier (see Text below).
+using TCodePage = unsigned;
+
 // Called first thing in main: locale for character classes and month names,
 // binary standard handles, whatever else the platform needs before anything
 // is read or written.
 void InitProcess();
 
-// The arguments after the program's name, as the start-up code split them.
+// The arguments after the program's name, as texts. On Windows the wide
+// command line split by the C runtime's rules, each argument then converted
+// to the ANSI code page without best fit (a character the page cannot hold
+// is its default character, never a look-alike such as "-" or "/").
 std::vector<std::string> ProgramArguments(int Argc, char** Argv);
+// The same arguments in the form file names are kept in: on Windows WTF-8
+// (UTF-8, unpaired surrogates kept) of the wide arguments, which every file
+// call below takes back to UTF-16 unchanged; on POSIX the bytes as given.
+std::vector<std::string> ProgramArgumentNames(int Argc, char** Argv);
+// A file name (in the form above) as a text in the ANSI code page, for
+// messages: on Windows what the page cannot hold is its default character.
+std::string NameAsText(const std::string& Name);
+// A file name in code page To, as well as that page can hold it.
+std::string NameInCodePage(const std::string& Name, TCodePage To);
 
 // The command line as typed. Windows hands over the raw text; POSIX has none,
 // so argv[0] and every argument are joined by single blanks, each one that is
@@ -53,7 +68,6 @@ std::string ToolchainText();
 // Code page identifiers. Utf8 is 65001 everywhere; on POSIX LocaleCharset
 // stands for the single-byte charset of the user's locale. Windows returns
 // its own code page numbers and never LocaleCharset.
-using TCodePage = unsigned;
 inline constexpr TCodePage CpUtf8 = 65001;
 inline constexpr TCodePage CpLocaleCharset = 1;
 
@@ -68,6 +82,12 @@ TCodePage ConsoleOutputCodePage();
 // byte is part of another character, so that such text needs no conversion
 // (false for UTF-7, the EBCDIC pages and the escape-shifted ones).
 bool AsciiCompatible(TCodePage CodePage);
+// True when the texts' code page (the ANSI code page on Windows, the locale's
+// charset on POSIX) has characters of more than one byte and is not UTF-8:
+// 932, 936, 949, 950; GBK, Big5, Big5-HKSCS, GB18030, EUC-JP, ... There a
+// later byte of a character may be ASCII, so a run works on its texts
+// converted to UTF-8 (see app/utf8_texts.h).
+bool MultiByteTexts();
 // Converts Text from one code page to another into Out (replacing Out's
 // content). Bytes that cannot be converted are passed on unchanged.
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out);
@@ -79,10 +99,12 @@ void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::s
 using TUpperTable = std::array<unsigned char, 256>;
 TUpperTable BuildUpperTable();
 
-// In a locale whose charset is UTF-8, every code point whose simple upper
-// case (the C library's towupper in the user's locale) differs from it, with
-// that upper case, in ascending order. Empty in every other locale, and on
-// Windows, where upper-casing stays per byte through the ANSI code page.
+// In a locale whose charset is UTF-8, or one of MultiByteTexts, every code
+// point whose simple upper case (the C library's towupper in the user's
+// locale) differs from it, with that upper case, in ascending order. On
+// Windows the same with the ANSI code page 65001 or a MultiByteTexts one
+// (the user's locale's upper case). Empty everywhere else, where
+// upper-casing stays per byte.
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases();
 
 // The user's regional abbreviated month name, Month 1..12; the English
@@ -120,6 +142,8 @@ enum TFileError : int {
   feOutOfMemory = -2,
 };
 
+// File names are in the form ProgramArgumentNames gives.
+
 // True when Name denotes an existing file that is not a folder (devices and
 // pipes count as files).
 bool FileExistsAt(const std::string& Name);
@@ -143,7 +167,11 @@ bool ReadMayWait(TNativeHandle Handle);
 // the writer is still there. False for regular files.
 bool ReadWouldWait(TNativeHandle Handle);
 
-// Opens an existing file for reading, sharing read and write with others.
+// The size of the open file, or an error.
+[[nodiscard]] int FileSize(TNativeHandle Handle, std::uint64_t& Size);
+
+// Opens an existing file for reading, sharing reading, writing, renaming and
+// deleting with others (a live log may be rotated while it is read).
 // A missing file is feFileNotFound, a name whose folder part does not exist
 // feInvalidFilename.
 [[nodiscard]] int OpenForReading(const std::string& Name, TNativeHandle& Handle);

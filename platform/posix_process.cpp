@@ -57,6 +57,39 @@ static void AppendQuotedIfNeeded(std::string& Out, std::string_view Arg) {
     Out += '"';
 }
 
+std::vector<std::string> ProgramArguments(int Argc, char** Argv) {
+  std::vector<std::string> Args;
+  for (int I = 1; I < Argc; ++I)
+    Args.emplace_back(Argv[I] != nullptr ? Argv[I] : "");
+  return Args;
+}
+
+// Names and texts are the same bytes in the locale's charset.
+std::vector<std::string> ProgramArgumentNames(int Argc, char** Argv) {
+  return ProgramArguments(Argc, Argv);
+}
+
+std::string NameAsText(const std::string& Name) {
+  return Name;
+}
+
+std::string NameInCodePage(const std::string& Name, TCodePage To) {
+  std::string Out;
+  ConvertCodePage(Name, AnsiCodePage(), To, Out);
+  return Out;
+}
+
+// Here rather than in posix_files.cpp: the one call on a handle this layer
+// adds for the Windows names work.
+int FileSize(TNativeHandle Handle, std::uint64_t& Size) {
+  struct stat Info {};
+  Size = 0;
+  if (::fstat(static_cast<int>(Handle), &Info) != 0)
+    return errno;
+  Size = static_cast<std::uint64_t>(Info.st_size);
+  return 0;
+}
+
 std::string RawCommandLine(int Argc, char** Argv) {
   std::string Line;
   for (int I = 0; I < Argc; ++I) {
@@ -143,6 +176,10 @@ TCodePage ConsoleOutputCodePage() {
   return AnsiCodePage();
 }
 
+bool MultiByteTexts() {
+  return MB_CUR_MAX > 1 && AnsiCodePage() != CpUtf8;
+}
+
 static const char* CharsetName(TCodePage CodePage) {
   return CodePage == CpUtf8 ? "UTF-8" : ::nl_langinfo(CODESET);
 }
@@ -216,7 +253,7 @@ TUpperTable BuildUpperTable() {
 
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
   std::vector<std::pair<char32_t, char32_t>> Cases;
-  if (MB_CUR_MAX <= 1 || AnsiCodePage() != CpUtf8)
+  if (MB_CUR_MAX <= 1)
     return Cases;
   // Surrogates are no characters; past U+1FFFF no script has letter case,
   // and the walk stays a millisecond or two at start.

@@ -1,7 +1,7 @@
 // Win32 files and standard handles: opening, reading, writing and closing
 // handles, and the mapping of Win32 error numbers to the program's file error
-// codes. ANSI (-A) entry points throughout, since every text the program
-// handles is a byte string in the ANSI code page.
+// codes. Wide (-W) entry points for every name: a name is kept as WTF-8
+// (see win32_names.cpp) and reaches the system as the UTF-16 it came as.
 #include "platform/platform.h"
 
 #include "platform/win32_internal.h"
@@ -81,7 +81,8 @@ static bool HasWildcard(const std::string& Name) {
 }
 
 bool FileExistsAt(const std::string& Name) {
-  DWORD Attributes = GetFileAttributesA(Name.c_str());
+  const std::wstring Path = detail::WidePath(Name);
+  DWORD Attributes = GetFileAttributesW(Path.c_str());
   if (Attributes != INVALID_FILE_ATTRIBUTES)
     return (Attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   // A file held open without sharing (a live page file, a locked database)
@@ -89,8 +90,8 @@ bool FileExistsAt(const std::string& Name) {
   // reports the sharing violation instead of "not found".
   if (GetLastError() != ERROR_SHARING_VIOLATION || HasWildcard(Name))
     return false;
-  WIN32_FIND_DATAA Found;
-  HANDLE Search = FindFirstFileA(Name.c_str(), &Found);
+  WIN32_FIND_DATAW Found;
+  HANDLE Search = FindFirstFileW(Path.c_str(), &Found);
   if (Search == INVALID_HANDLE_VALUE)
     return false;
   FindClose(Search);
@@ -100,7 +101,7 @@ bool FileExistsAt(const std::string& Name) {
 // Volume serial number and file index of a disk file; false for anything
 // else (folders, devices, pipes, names that do not exist).
 static bool DiskFileIdentity(const std::string& Name, BY_HANDLE_FILE_INFORMATION& Info) {
-  HANDLE File = CreateFileA(Name.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE File = CreateFileW(detail::WidePath(Name).c_str(), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (File == INVALID_HANDLE_VALUE)
@@ -141,7 +142,7 @@ bool SameRegularFileAs(const std::string& Name, TNativeHandle Handle) {
   if (Handle == InvalidHandle || !DiskFileIdentity(Name, Info) ||
       !DiskFileId(ToWin(Handle), HandleId))
     return false;
-  HANDLE File = CreateFileA(Name.c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE File = CreateFileW(detail::WidePath(Name).c_str(), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
   if (File == INVALID_HANDLE_VALUE)
@@ -177,8 +178,18 @@ bool ReadWouldWait(TNativeHandle Handle) {
   }
 }
 
+int FileSize(TNativeHandle Handle, std::uint64_t& Size) {
+  LARGE_INTEGER Bytes{};
+  Size = 0;
+  if (!GetFileSizeEx(ToWin(Handle), &Bytes))
+    return LastError();
+  Size = static_cast<std::uint64_t>(Bytes.QuadPart);
+  return 0;
+}
+
 int OpenForReading(const std::string& Name, TNativeHandle& Handle) {
-  HANDLE File = CreateFileA(Name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE File = CreateFileW(detail::WidePath(Name).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (File == INVALID_HANDLE_VALUE) {
     Handle = InvalidHandle;
@@ -202,8 +213,8 @@ int OpenStandardInput(TNativeHandle& Handle) {
 }
 
 int CreateForWriting(const std::string& Name, TNativeHandle& Handle) {
-  HANDLE File = CreateFileA(Name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE File = CreateFileW(detail::WidePath(Name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (File == INVALID_HANDLE_VALUE) {
     Handle = InvalidHandle;
     return LastError();
@@ -217,18 +228,36 @@ static bool IsConsole(HANDLE Handle) {
   return GetConsoleMode(Handle, &Mode) != 0;
 }
 
+// Text typed at the console, read as UTF-16 and handed on in the ANSI code
+// page (a plain read would give it in the console's input page, the OEM page
+// as a rule). Never more than Wanted bytes: at most four per UTF-16 unit.
+static bool ReadConsoleText(HANDLE File, char* Buffer, DWORD Wanted, DWORD& Read) {
+  wchar_t Wide[4096];
+  const DWORD Units = Wanted / 4 == 0 ? 1 : Wanted / 4 < 4096 ? Wanted / 4 : 4096;
+  DWORD Typed = 0;
+  Read = 0;
+  if (!ReadConsoleW(File, Wide, Units, &Typed, nullptr))
+    return false;
+  const std::string Text = detail::WideToPage(std::wstring_view(Wide, Typed), GetACP());
+  Read = static_cast<DWORD>(Text.size() < Wanted ? Text.size() : Wanted);
+  std::memcpy(Buffer, Text.data(), Read);
+  return true;
+}
+
 int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t& Got) {
   Got = 0;
   HANDLE File = ToWin(Handle);
   const DWORD Wanted = static_cast<DWORD>(Size < MaxTransfer ? Size : MaxTransfer);
   const detail::TCancellableCall Call(File, true);
+  const bool Console = IsConsole(File);
   for (;;) {
     // Nothing read after a signal is processed: stop before waiting for it.
     if (detail::SignalNoted())
       return feInterrupted;
     DWORD Read = 0;
     SetLastError(ERROR_SUCCESS);
-    const bool Ok = ReadFile(File, Buffer, Wanted, &Read, nullptr) != 0;
+    const bool Ok = Console ? ReadConsoleText(File, Buffer, Wanted, Read)
+                            : ReadFile(File, Buffer, Wanted, &Read, nullptr) != 0;
     const DWORD Error = Ok && Read > 0 ? ERROR_SUCCESS : GetLastError();
     // Cancelled by the control handler, or a console read that Ctrl-C ended
     // (it may come back before the handler has run).
@@ -243,7 +272,7 @@ int ReadBytes(TNativeHandle Handle, char* Buffer, std::size_t Size, std::size_t&
     if (!Ok)
       return Error == ERROR_BROKEN_PIPE || Error == ERROR_HANDLE_EOF ? 0 : MapError(Error);
     // Ctrl-Z typed first on a console line ends the input there.
-    if (Read > 0 && Buffer[0] == '\x1A' && IsConsole(File))
+    if (Read > 0 && Buffer[0] == '\x1A' && Console)
       Read = 0;
     Got = Read;
     return 0;

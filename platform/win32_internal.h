@@ -11,7 +11,24 @@
 #endif
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 namespace vellary::platform::detail {
+
+// A wide name as the program keeps it (WTF-8), and back.
+std::string NameFromWide(std::wstring_view Wide);
+std::wstring WideFromName(std::string_view Name);
+// The name for the wide file calls: in the \\?\ form when its full path is
+// too long for a plain one.
+std::wstring WidePath(const std::string& Name);
+// Wide text in a code page, a character the page cannot hold as its default
+// character (never a look-alike).
+std::string WideToPage(std::wstring_view Wide, UINT CodePage);
+// The command line split into words as the C runtime splits it; the first
+// is the program's name.
+std::vector<std::wstring> SplitCommandLine(const wchar_t* Line);
 
 // True once the control handler has noted a termination signal.
 bool SignalNoted();

@@ -1,6 +1,6 @@
 // The rest of the Win32 OS layer: process start-up, the command line and the
 // executable's path, code pages and upper-casing, month names, the clock and
-// the usable processors. ANSI (-A) entry points throughout.
+// the usable processors. Texts from the system come in the ANSI code page.
 #include "platform/platform.h"
 
 #include "platform/common.h"
@@ -38,21 +38,16 @@ void InitProcess() {
   SetErrorMode(Mode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
-std::string RawCommandLine(int, char**) {
-  const char* Line = GetCommandLineA();
-  return Line != nullptr ? std::string(Line) : std::string();
-}
-
 std::string ExecutablePath(const char* Argv0) {
   // Long paths can exceed MAX_PATH; a full buffer means the path was cut.
   for (DWORD Size = MAX_PATH; Size <= 65536; Size *= 2) {
-    std::string Path(Size, '\0');
-    DWORD Length = GetModuleFileNameA(nullptr, Path.data(), Size);
+    std::wstring Path(Size, L'\0');
+    DWORD Length = GetModuleFileNameW(nullptr, Path.data(), Size);
     if (Length == 0)
       break;
     if (Length < Size) {
       Path.resize(Length);
-      return Path;
+      return detail::WideToPage(Path, GetACP());
     }
   }
   std::string Name = Argv0 != nullptr ? Argv0 : "";
@@ -129,8 +124,62 @@ bool AsciiCompatible(TCodePage CodePage) {
   }
 }
 
+bool MultiByteTexts() {
+  CPINFO Info{};
+  const UINT Ansi = GetACP();
+  return Ansi != CP_UTF8 && GetCPInfo(Ansi, &Info) && Info.MaxCharSize > 1;
+}
+
+// The length of the character at Text[At] in a code page: a UTF-8 sequence
+// by its lead byte, a lead byte and the next in a double-byte page, else 1.
+static std::size_t CharacterLength(std::string_view Text, std::size_t At, TCodePage CodePage) {
+  const auto Lead = static_cast<unsigned char>(Text[At]);
+  std::size_t Length = 1;
+  if (CodePage == CP_UTF8)
+    Length = Lead >= 0xF0 ? 4 : Lead >= 0xE0 ? 3 : Lead >= 0xC0 ? 2 : 1;
+  else if (IsDBCSLeadByteEx(CodePage, Lead))
+    Length = 2;
+  return Length < Text.size() - At ? Length : Text.size() - At;
+}
+
+// Character by character, when the text holds bytes that decode to nothing
+// (a stray lead byte, a raw byte a UTF-8 text kept): what converts is
+// converted, every other byte is passed on as it is.
+static void ConvertEachCharacter(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
+  std::string Run, Piece;
+  std::size_t RunStart = 0, At = 0;
+  auto FlushRun = [&](std::size_t End) {
+    if (End > RunStart && TryConvert(Text.substr(RunStart, End - RunStart), From, To, Piece))
+      Out.append(Piece);
+    else
+      Out.append(Text.substr(RunStart, End - RunStart));
+  };
+  Out.clear();
+  while (At < Text.size()) {
+    const std::size_t Length = CharacterLength(Text, At, From);
+    const bool Ascii = static_cast<unsigned char>(Text[At]) < 0x80;
+    if (Ascii || TryConvert(Text.substr(At, Length), From, CP_UTF8, Piece)) {
+      At += Length;
+      continue;
+    }
+    FlushRun(At);
+    Out.append(Text.substr(At, 1));
+    RunStart = ++At;
+  }
+  FlushRun(At);
+}
+
 void ConvertCodePage(std::string_view Text, TCodePage From, TCodePage To, std::string& Out) {
-  if (From == To || Text.empty() || !TryConvert(Text, From, To, Out))
+  if (From == To || Text.empty()) {
+    Out.assign(Text);
+    return;
+  }
+  if (TryConvert(Text, From, To, Out))
+    return;
+  CPINFO Info{};
+  if (From == CP_UTF8 || (GetCPInfo(From, &Info) && Info.MaxCharSize == 2))
+    ConvertEachCharacter(Text, From, To, Out);
+  else
     Out.assign(Text);
 }
 
@@ -147,8 +196,50 @@ TUpperTable BuildUpperTable() {
   return Upper;
 }
 
+// With the ANSI code page 65001 (UTF-8 for worldwide language support) the
+// cases per character of the user's locale, as the POSIX build gives them in
+// a UTF-8 locale: one mapping of every code point up to U+1FFFF, those whose
+// upper case is another single code point kept.
 std::vector<std::pair<char32_t, char32_t>> Utf8UpperCases() {
-  return {};
+  std::vector<std::pair<char32_t, char32_t>> Cases;
+  if (GetACP() != CP_UTF8 && !MultiByteTexts())
+    return Cases;
+  constexpr char32_t Last = 0x1FFFF;
+  std::wstring All;
+  All.reserve(0x30000);
+  for (char32_t Cp = 1; Cp <= Last; ++Cp) {
+    if (Cp >= 0xD800 && Cp <= 0xDFFF)
+      continue;
+    if (Cp < 0x10000) {
+      All += static_cast<wchar_t>(Cp);
+    } else {
+      All += static_cast<wchar_t>(0xD800 + ((Cp - 0x10000) >> 10));
+      All += static_cast<wchar_t>(0xDC00 + ((Cp - 0x10000) & 0x3FF));
+    }
+  }
+  std::wstring Upper(All.size(), L'\0');
+  const int Units = static_cast<int>(All.size());
+  // Simple case mapping keeps every code point in as many units.
+  if (LCMapStringEx(LOCALE_NAME_USER_DEFAULT, LCMAP_UPPERCASE, All.data(), Units, Upper.data(), Units,
+                    nullptr, nullptr, 0) != Units)
+    return Cases;
+  for (std::size_t I = 0; I < All.size();) {
+    const bool Pair = All[I] >= 0xD800 && All[I] <= 0xDBFF;
+    const auto Decode = [&](const std::wstring& Text) {
+      return Pair ? 0x10000 + ((static_cast<char32_t>(Text[I]) - 0xD800) << 10) +
+                        (static_cast<char32_t>(Text[I + 1]) - 0xDC00)
+                  : static_cast<char32_t>(Text[I]);
+    };
+    const bool UpperPair = Upper[I] >= 0xD800 && Upper[I] <= 0xDBFF;
+    if (Pair == UpperPair && (!Pair || (Upper[I + 1] >= 0xDC00 && Upper[I + 1] <= 0xDFFF)) &&
+        !(Upper[I] >= 0xDC00 && Upper[I] <= 0xDFFF)) {
+      const char32_t From = Decode(All), To = Decode(Upper);
+      if (From != To)
+        Cases.emplace_back(From, To);
+    }
+    I += Pair ? 2 : 1;
+  }
+  return Cases;
 }
 
 std::string detail::RegionalMonthAbbreviation(int Month) {

@@ -263,4 +263,45 @@ TEST_F(RealConditions, SingleByteLocaleConvertsEveryLineOfTheFiles) {
   EXPECT_NE(Sample.find("Old;New!"), std::string::npos) << Sample;
 }
 
+// In a double-byte locale (GBK: "\x81\x41" is one character, its second
+// byte the code of "A") searches, replacements and letter case take whole
+// characters only.
+TEST_F(RealConditions, DoubleByteLocaleKeepsCharactersWhole) {
+  if (UnderRunner())
+    GTEST_SKIP() << "the Windows build has its own double-byte test";
+  const fs::path Locales = Dir / "locales";
+  fs::create_directory(Locales);
+  const std::string Make = "localedef -i zh_CN -f GBK '" + (Locales / "zh_CN.GBK").string() +
+                           "' >/dev/null 2>&1";
+  if (std::system(Make.c_str()) != 0)
+    GTEST_SKIP() << "localedef cannot make a GBK locale here";
+  Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=zh_CN.GBK"};
+  // x 丄 y, Abc, q Ａ (fullwidth) q
+  WriteFile(Dir / "gbk.txt", "x\x81\x41y\r\nAbc\r\nq\xA3\xC1q\r\n");
+  WriteFile(Dir / "pairs.txt", "A;Z\r\n");
+  struct TCase {
+    std::vector<std::string> Args;
+    std::string Out;
+  };
+  const TCase Cases[] = {
+      {{"-f", "A", "-s"}, "Abc\r\n"},
+      {{"-f", "a"}, "Abc\r\n"},
+      {{"-r", "pairs.txt", "-s"}, "x\x81\x41y\r\nZbc\r\nq\xA3\xC1q\r\n"},
+      {{"-f", "\x81\x41"}, "x\x81\x41y\r\n"},
+      {{"-f", "\xA3\xE1"}, "q\xA3\xC1q\r\n"},  // fullwidth a finds fullwidth A
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Args[0] + " " + C.Args[1]);
+    std::vector<std::string> Args = {"gbk.txt"};
+    Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+    const TRunResult R = RunProgram(Args, Options);
+    EXPECT_EQ(R.ExitCode, 0) << R.Err;
+    EXPECT_EQ(R.Out, C.Out);
+  }
+  // The -o file is UTF-8, and so is the name in its tally.
+  const TRunResult R = RunProgram({"gbk.txt", "-f", "\x81\x41", "-o", "out.txt", "-t"}, Options);
+  EXPECT_EQ(R.ExitCode, 0) << R.Err;
+  EXPECT_EQ(ReadFile(Dir / "out.txt"), "x\xE4\xB8\x84y\r\n--- gbk.txt: 1\r\n");
+}
+
 }  // namespace
