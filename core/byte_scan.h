@@ -70,7 +70,9 @@ inline TBytes Load(const char* P) { return vld1q_u8(reinterpret_cast<const std::
 inline void Store(char* Out, TBytes B) { vst1q_u8(reinterpret_cast<std::uint8_t*>(Out), B); }
 inline TBytes Splat(char C) { return vdupq_n_u8(static_cast<std::uint8_t>(C)); }
 inline TMask Equal(TBytes B, TBytes C) { return Narrow(vceqq_u8(B, C)); }
-inline TMask EqualEither(TBytes B, TBytes C, TBytes D) { return Narrow(vorrq_u8(vceqq_u8(B, C), vceqq_u8(B, D))); }
+inline TMask EqualEither(TBytes B, TBytes C, TBytes D) {
+  return Narrow(vorrq_u8(vceqq_u8(B, C), vceqq_u8(B, D)));
+}
 inline TMask HighBit(TBytes B) { return Narrow(vcltzq_s8(vreinterpretq_s8_u8(B))); }
 // Two steps' 32 bytes take two bits each of 64: every byte keeps its own two
 // bits (of 0x03, 0x0C, 0x30, 0xC0 in turn) and two pairwise additions pack

@@ -1,7 +1,7 @@
 // Wall-time limits of the tests, stretched by $VELLARY_TIME_FACTOR: under a
-// user-mode emulator (the arm64 stage) the same work takes ten to twenty
-// times as long, while what a limit guards against, work growing with the
-// square of the input, would still take far longer.
+// user-mode emulator (the arm64 stage) some work takes up to fifteen times
+// as long, while what a limit guards against, work growing with the square
+// of the input, would still take far longer.
 #pragma once
 
 #include <cstdlib>

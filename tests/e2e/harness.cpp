@@ -194,7 +194,8 @@ static TRunResult Run(std::vector<std::string> Argv, const TRunOptions& Options)
 }
 
 TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& Options) {
-  std::vector<std::string> Argv = ProgramCommand(Options.Program.empty() ? ProgramPath() : Options.Program);
+  std::vector<std::string> Argv =
+      ProgramCommand(Options.Program.empty() ? ProgramPath() : Options.Program);
   Argv.insert(Argv.end(), Args.begin(), Args.end());
   return Run(std::move(Argv), Options);
 }
@@ -211,15 +212,17 @@ static std::string ShellProgramPath() {
     for (const std::string& Word : ProgramCommand())
       Script += " '" + Word + "'";
     WriteFile(Path, Script + " \"$@\"\n");
-    std::filesystem::permissions(Path, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                           std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                           std::filesystem::perms::others_exec);
+    // Runnable by the unprivileged user some tests drop to.
+    using std::filesystem::perms;
+    std::filesystem::permissions(Path, perms::owner_all | perms::group_read | perms::group_exec |
+                                           perms::others_read | perms::others_exec);
     return Path.string();
   }();
   return Wrapper;
 }
 
-TRunResult RunShell(const std::string& Script, const std::vector<std::string>& Args, const TRunOptions& Options) {
+TRunResult RunShell(const std::string& Script, const std::vector<std::string>& Args,
+                    const TRunOptions& Options) {
   std::vector<std::string> Argv = {"/bin/sh", "-c", Script, ShellProgramPath()};
   Argv.insert(Argv.end(), Args.begin(), Args.end());
   return Run(std::move(Argv), Options);
@@ -337,9 +340,10 @@ std::string ProgramArchitecture(const std::string& Program) {
   std::string Head(512, '\0');
   In.read(Head.data(), static_cast<std::streamsize>(Head.size()));
   Head.resize(static_cast<std::size_t>(In.gcount()));
-  const auto Le16 = [&](std::size_t At) {
-    return At + 2 <= Head.size() ? static_cast<unsigned char>(Head[At]) | static_cast<unsigned char>(Head[At + 1]) << 8 : 0;
+  const auto Byte = [&](std::size_t At) -> int {
+    return At < Head.size() ? static_cast<unsigned char>(Head[At]) : 0;
   };
+  const auto Le16 = [&](std::size_t At) { return Byte(At) | Byte(At + 1) << 8; };
   // ELF keeps its machine at byte 18; PE behind the "PE\0\0" found at 0x3C.
   int Machine = 0;
   if (Head.starts_with("\x7f" "ELF"))

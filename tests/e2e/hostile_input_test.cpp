@@ -250,7 +250,8 @@ TEST_F(HostileInput, WorkerOutOfMemoryEndsTheRun) {
   WriteFile(Dir / "big.txt", Text);
   WriteFile(Dir / "pairs.txt", "q;" + std::string(100000, 'B') + "\n");
   Options.Timeout = 20s;
-  const TRunResult R = RunShell("ulimit -v 200000 && exec \"$0\" \"$@\"", {"big.txt", "-r", "pairs.txt"}, Options);
+  const TRunResult R =
+      RunShell("ulimit -v 200000 && exec \"$0\" \"$@\"", {"big.txt", "-r", "pairs.txt"}, Options);
   EXPECT_EQ(R.Signal, 0) << "still running after 20 s";
   EXPECT_EQ(R.ExitCode, 71);
   EXPECT_NE(R.Err.find("Out of memory"), std::string::npos) << R.Err;
