@@ -32,6 +32,13 @@
 # pages 1252 and 437, with its server kept running for the whole script:
 #   VELLARY_EXE=build-win/app/vellary.exe ONLY="wine-pass wine-find wine-replace-1" \
 #     bash bench/compare.sh 3
+#
+# VELLARY_FALLBACK=path adds the "fallback" rows: this build against one
+# configured with -DVELLARY_VECTOR_SCAN=OFF (the byte scans' plain loops, as
+# a target without SSE2 or NEON has them) on pass-through -o, -f and --sk:
+#   cmake -S . -B build-fallback -DVELLARY_TESTS=OFF -DVELLARY_VECTOR_SCAN=OFF &&
+#     cmake --build build-fallback -j2 && VELLARY_FALLBACK=build-fallback/app/vellary \
+#     ONLY="fallback-pass fallback-find fallback-skip" bash bench/compare.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -181,6 +188,14 @@ if command -v rg >/dev/null; then
   job skip-rg "skip lines vs rg -iv" "${MINE[skip]}" "rg -iv --no-mmap debug $LOG > $OUT.t"
   job find-rg-mmap "find two texts vs rg -iF, mmap" "${MINE[find]}" "rg -iF -e error -e warn $LOG > $OUT.t"
   job skip-rg-mmap "skip lines vs rg -iv, mmap" "${MINE[skip]}" "rg -iv debug $LOG > $OUT.t"
+fi
+
+if [ -n "${VELLARY_FALLBACK:-}" ]; then
+  FALLBACK=$(realpath -m "$VELLARY_FALLBACK")
+  [ -x "$FALLBACK" ] || { echo "no program at $FALLBACK: build it with -DVELLARY_VECTOR_SCAN=OFF" >&2; exit 1; }
+  job fallback-pass "pass -o, vector vs fallback" "$BIN $LOG -o $OUT.v" "$FALLBACK $LOG -o $OUT.t"
+  job fallback-find "-f two, vector vs fallback" "${MINE[find]}" "$FALLBACK $LOG -f 'error;warn' > $OUT.t"
+  job fallback-skip "--sk, vector vs fallback" "${MINE[skip]}" "$FALLBACK $LOG --sk DEBUG > $OUT.t"
 fi
 
 declare -A LESS_START SAME

@@ -11,12 +11,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// VELLARY_NO_VECTOR_SCAN builds the plain loops alone (to measure them).
+// SSE2 on x64, NEON on arm64. VELLARY_NO_VECTOR_SCAN (CMake option
+// VELLARY_VECTOR_SCAN=OFF) builds the plain loops alone, to measure them.
 #if defined(VELLARY_NO_VECTOR_SCAN)
 #elif defined(__SSE2__)
 #include <emmintrin.h>
 #define VELLARY_BYTE_STEPS 1
 #define VELLARY_BYTE_STEPS_SSE2 1
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#define VELLARY_BYTE_STEPS 1
+#define VELLARY_BYTE_STEPS_NEON 1
 #endif
 
 namespace vellary::core {
@@ -48,6 +53,37 @@ inline TMask HighBit(TBytes B) { return static_cast<TMask>(_mm_movemask_epi8(B))
 using TTwoMask = std::uint32_t;
 inline TTwoMask EqualTwo(TBytes Low, TBytes High, TBytes C) { return Equal(Low, C) | Equal(High, C) << 16; }
 inline std::ptrdiff_t FirstOfTwo(TTwoMask M) { return std::countr_zero(M); }
+#endif
+
+#if VELLARY_BYTE_STEPS_NEON
+// NEON has no byte mask move: a comparison's 0x00/0xFF bytes are narrowed,
+// each pair of them shifted right by four into one byte, which leaves four
+// bits a byte in 64 (one instruction, against the several of a bit each).
+using TBytes = uint8x16_t;
+using TMask = std::uint64_t;
+inline constexpr int BitsPerByte = 4;
+
+inline TMask Narrow(uint8x16_t Flags) {
+  return vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(vreinterpretq_u16_u8(Flags), 4)), 0);
+}
+inline TBytes Load(const char* P) { return vld1q_u8(reinterpret_cast<const std::uint8_t*>(P)); }
+inline void Store(char* Out, TBytes B) { vst1q_u8(reinterpret_cast<std::uint8_t*>(Out), B); }
+inline TBytes Splat(char C) { return vdupq_n_u8(static_cast<std::uint8_t>(C)); }
+inline TMask Equal(TBytes B, TBytes C) { return Narrow(vceqq_u8(B, C)); }
+inline TMask EqualEither(TBytes B, TBytes C, TBytes D) {
+  return Narrow(vorrq_u8(vceqq_u8(B, C), vceqq_u8(B, D)));
+}
+inline TMask HighBit(TBytes B) { return Narrow(vcltzq_s8(vreinterpretq_s8_u8(B))); }
+// Two steps' 32 bytes take two bits each of 64: every byte keeps its own two
+// bits (of 0x03, 0x0C, 0x30, 0xC0 in turn) and two pairwise additions pack
+// four bytes into one, in memory order.
+using TTwoMask = std::uint64_t;
+inline TTwoMask EqualTwo(TBytes Low, TBytes High, TBytes C) {
+  const uint8x16_t Bits = vreinterpretq_u8_u32(vdupq_n_u32(0xC0300C03u));
+  const uint8x16_t Pairs = vpaddq_u8(vandq_u8(vceqq_u8(Low, C), Bits), vandq_u8(vceqq_u8(High, C), Bits));
+  return vgetq_lane_u64(vreinterpretq_u64_u8(vpaddq_u8(Pairs, Pairs)), 0);
+}
+inline std::ptrdiff_t FirstOfTwo(TTwoMask M) { return std::countr_zero(M) / 2; }
 #endif
 
 #if VELLARY_BYTE_STEPS

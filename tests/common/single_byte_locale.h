@@ -1,9 +1,13 @@
 // A single-byte locale (ISO-8859-1) for LC_CTYPE while an instance lives,
 // built with localedef into a folder of its own: the code-page conversion
 // of a POSIX build has something to convert. Set is false where the machine
-// cannot build one. The C locale comes back at the end.
+// cannot build one, or its C library has no converter for the charset (a
+// cross build's libraries under an emulator come without iconv's modules);
+// Missing says which. The C locale comes back at the end.
 #pragma once
 
+#include <iconv.h>
+#include <langinfo.h>
 #include <stdlib.h>
 
 #include <clocale>
@@ -25,7 +29,16 @@ public:
     if (std::system(Make.c_str()) != 0)
       return;
     ::setenv("LOCPATH", Dir.c_str(), 1);
-    Set = std::setlocale(LC_CTYPE, "de_DE.ISO-8859-1") != nullptr;
+    if (std::setlocale(LC_CTYPE, "de_DE.ISO-8859-1") == nullptr)
+      return;
+    const iconv_t Converter = ::iconv_open("UTF-8", ::nl_langinfo(CODESET));
+    if (Converter == reinterpret_cast<iconv_t>(-1)) {
+      Missing = "the C library has no converter from ISO-8859-1";
+      return;
+    }
+    ::iconv_close(Converter);
+    Set = true;
+    Missing.clear();
   }
   ~TSingleByteLocale() {
     std::setlocale(LC_CTYPE, "C");
@@ -38,6 +51,7 @@ public:
   TSingleByteLocale& operator=(const TSingleByteLocale&) = delete;
 
   bool Set = false;
+  std::string Missing = "cannot build a single-byte locale here";
 
 private:
   std::string Dir;

@@ -214,8 +214,8 @@ class GoldenCase : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(GoldenCase, MatchesExpectedBytes) {
   const TCase Case = ParseCase(GetParam());
-  // The program under the runner is the Windows build.
-  const std::string Platform = UnderRunner() ? "windows" : "posix";
+  // Under wine the program is the Windows build.
+  const std::string Platform = UnderWine() ? "windows" : "posix";
   if (!Case.Platform.empty() && Case.Platform != Platform)
     GTEST_SKIP() << "a " << Case.Platform << " case";
   RunCase(Case);

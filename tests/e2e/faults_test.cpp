@@ -42,7 +42,7 @@ std::string FileError(const std::string& Name, const std::string& Text) {
 class UnprivilegedRun : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (UnderRunner())
+    if (UnderWine())
       GTEST_SKIP() << "permissions are a POSIX matter";
     fs::permissions(Dir.Path(), fs::perms::all);
     Options.WorkDir = Dir.Path();
@@ -115,7 +115,7 @@ TEST_F(UnprivilegedRun, OutputAndSampleFileInReadOnlyFolderAreAccessDenied) {
 class FaultRun : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (UnderRunner())
+    if (UnderWine())
       GTEST_SKIP() << "POSIX devices, links and pipes";
     Options.WorkDir = Dir.Path();
     WriteFile(Dir / "in.txt", Lines);
@@ -151,9 +151,8 @@ TEST_F(FaultRun, DiskFullNamesTheInputFileWhateverTheOutputSize) {
   TRunResult R = RunProgram({"big.txt"}, Options);
   EXPECT_EQ(R.ExitCode, 71);
   EXPECT_NE(R.Err.find(FileError("big.txt", "Disk Full")), std::string::npos) << R.Err;
-  Options.Program = "/bin/sh";
   Options.Timeout = std::chrono::seconds(10);
-  R = RunProgram({"-c", "(printf 'a\\n'; sleep 0.5) | \"$0\" -", ProgramPath()}, Options);
+  R = RunShell("(printf 'a\\n'; sleep 0.5) | \"$0\" -", {}, Options);
   EXPECT_EQ(R.ExitCode, 71);
   EXPECT_NE(R.Err.find(FileError("-", "Disk Full")), std::string::npos) << R.Err;
 }

@@ -17,6 +17,7 @@
 #include <random>
 #include <regex>
 #include <stdexcept>
+#include <utility>
 
 extern char** environ;
 
@@ -27,9 +28,36 @@ std::string ProgramPath() {
   return Bin != nullptr ? Bin : "vellary";
 }
 
-bool UnderRunner() {
+namespace {
+
+enum class TRunner { None, Wine, Emulator };
+
+TRunner RunnerKind() {
   const char* Runner = std::getenv("VELLARY_RUNNER");
-  return Runner != nullptr && *Runner != '\0';
+  if (Runner == nullptr || *Runner == '\0')
+    return TRunner::None;
+  const char* Kind = std::getenv("VELLARY_RUNNER_KIND");
+  if (Kind == nullptr || *Kind == '\0')
+    return std::filesystem::path(Runner).filename().string().starts_with("wine") ? TRunner::Wine
+                                                                                 : TRunner::Emulator;
+  if (std::strcmp(Kind, "wine") == 0)
+    return TRunner::Wine;
+  if (std::strcmp(Kind, "emulator") == 0)
+    return TRunner::Emulator;
+  throw std::runtime_error("VELLARY_RUNNER_KIND is neither wine nor emulator");
+}
+
+}  // namespace
+
+bool UnderWine() { return RunnerKind() == TRunner::Wine; }
+bool UnderEmulator() { return RunnerKind() == TRunner::Emulator; }
+
+std::vector<std::string> ProgramCommand(const std::string& Program) {
+  std::vector<std::string> Command;
+  if (RunnerKind() != TRunner::None)
+    Command.emplace_back(std::getenv("VELLARY_RUNNER"));
+  Command.push_back(Program);
+  return Command;
 }
 
 static void Drain(int Fd, std::string& Into, bool& Open) {
@@ -76,7 +104,7 @@ static std::string EnvName(const std::string& Entry) {
 // 1252 and 437 with UTF-8 arguments.
 static std::vector<std::string> ChildEnvironment(const std::vector<std::string>& ExtraEnv) {
   std::vector<std::string> Extra;
-  if (UnderRunner()) {
+  if (UnderWine()) {
     Extra = {"LC_ALL=C.UTF-8", "WINEDEBUG=-all"};
     if (const char* Debug = std::getenv("WINEDEBUG"))
       Extra.back() = std::string("WINEDEBUG=") + Debug;
@@ -99,12 +127,7 @@ static std::vector<std::string> ChildEnvironment(const std::vector<std::string>&
   return Env;
 }
 
-TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& Options) {
-  std::vector<std::string> Argv;
-  if (const char* Runner = std::getenv("VELLARY_RUNNER"); Runner != nullptr && *Runner != '\0')
-    Argv.emplace_back(Runner);
-  Argv.push_back(Options.Program.empty() ? ProgramPath() : Options.Program);
-  Argv.insert(Argv.end(), Args.begin(), Args.end());
+static TRunResult Run(std::vector<std::string> Argv, const TRunOptions& Options) {
   std::vector<char*> CArgv;
   for (std::string& A : Argv)
     CArgv.push_back(A.data());
@@ -170,6 +193,41 @@ TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& O
   return Result;
 }
 
+TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& Options) {
+  std::vector<std::string> Argv =
+      ProgramCommand(Options.Program.empty() ? ProgramPath() : Options.Program);
+  Argv.insert(Argv.end(), Args.begin(), Args.end());
+  return Run(std::move(Argv), Options);
+}
+
+// What a shell starts as the program: itself, or under a runner a script of
+// our own that hands it to the runner (one path, as "$0" needs).
+static std::string ShellProgramPath() {
+  if (RunnerKind() == TRunner::None)
+    return ProgramPath();
+  static const TScratchDir Dir;
+  static const std::string Wrapper = [] {
+    const std::filesystem::path Path = Dir / "vellary";
+    std::string Script = "#!/bin/sh\nexec";
+    for (const std::string& Word : ProgramCommand())
+      Script += " '" + Word + "'";
+    WriteFile(Path, Script + " \"$@\"\n");
+    // Runnable by the unprivileged user some tests drop to.
+    using std::filesystem::perms;
+    std::filesystem::permissions(Path, perms::owner_all | perms::group_read | perms::group_exec |
+                                           perms::others_read | perms::others_exec);
+    return Path.string();
+  }();
+  return Wrapper;
+}
+
+TRunResult RunShell(const std::string& Script, const std::vector<std::string>& Args,
+                    const TRunOptions& Options) {
+  std::vector<std::string> Argv = {"/bin/sh", "-c", Script, ShellProgramPath()};
+  Argv.insert(Argv.end(), Args.begin(), Args.end());
+  return Run(std::move(Argv), Options);
+}
+
 TScratchDir::TScratchDir() {
   std::random_device Seed;
   std::mt19937_64 Gen(Seed());
@@ -219,7 +277,7 @@ std::string NormalizeBuildFacts(const std::string& Text) {
 // ---- What the program reports about itself, per platform -------------------
 
 std::string ProgramSidePath(const std::filesystem::path& HostPath) {
-  if (!UnderRunner())
+  if (!UnderWine())
     return HostPath.string();
   // Wine's default prefix maps drive Z: to the host's root folder.
   std::string Path = std::filesystem::absolute(HostPath).lexically_normal().string();
@@ -265,7 +323,7 @@ static std::string WineQuoted(const std::string& Arg, bool AlwaysQuote) {
 }
 
 std::string ShownCommandLine(const std::vector<std::string>& Args, const std::string& Program) {
-  if (UnderRunner()) {
+  if (UnderWine()) {
     std::string Line = WineQuoted(ProgramSidePath(Program), true);
     for (const std::string& Arg : Args)
       Line += " " + WineQuoted(Arg, false);
@@ -277,12 +335,36 @@ std::string ShownCommandLine(const std::vector<std::string>& Args, const std::st
   return Line;
 }
 
+std::string ProgramArchitecture(const std::string& Program) {
+  std::ifstream In(Program, std::ios::binary);
+  std::string Head(512, '\0');
+  In.read(Head.data(), static_cast<std::streamsize>(Head.size()));
+  Head.resize(static_cast<std::size_t>(In.gcount()));
+  const auto Byte = [&](std::size_t At) -> int {
+    return At < Head.size() ? static_cast<unsigned char>(Head[At]) : 0;
+  };
+  const auto Le16 = [&](std::size_t At) { return Byte(At) | Byte(At + 1) << 8; };
+  // ELF keeps its machine at byte 18; PE behind the "PE\0\0" found at 0x3C.
+  int Machine = 0;
+  if (Head.starts_with("\x7f" "ELF"))
+    Machine = Le16(18);
+  else if (Head.starts_with("MZ") && Head.size() >= 0x40)
+    Machine = Le16(static_cast<std::size_t>(Le16(0x3C)) + 4);
+  switch (Machine) {
+  case 62: case 0x8664: return "x64";
+  case 183: case 0xAA64: return "arm64";
+  case 3: case 0x14C: return "x86";
+  default: return "unknown (" + std::to_string(Machine) + ")";
+  }
+}
+
 std::string ExpandProgramTokens(std::string Text, const std::vector<std::string>& Args,
                                 const std::string& Program) {
   const std::pair<std::string, std::string> Tokens[] = {
       {"@EXEDIR@", ShownExeFolder(Program)},
       {"@CMDLINE@", ShownCommandLine(Args, Program)},
-      {"@FILENAME@", ProgramFileName(Program)}};
+      {"@FILENAME@", ProgramFileName(Program)},
+      {"@ARCH@", ProgramArchitecture(Program)}};
   for (const auto& [Token, Value] : Tokens) {
     for (std::size_t At = 0; (At = Text.find(Token, At)) != std::string::npos; At += Value.size())
       Text.replace(At, Token.size(), Value);

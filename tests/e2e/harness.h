@@ -41,12 +41,24 @@ struct TRunOptions {
   std::function<void(int Pid)> WhileRunning;
 };
 
-// The program under test: $VELLARY_BIN, run through $VELLARY_RUNNER (e.g.
-// "wine") when that is set.
+// The program under test: $VELLARY_BIN, run through $VELLARY_RUNNER when
+// that is set. $VELLARY_RUNNER_KIND says what the runner is: "wine" (the
+// program is the Windows build) or "emulator" (a Linux build for another
+// processor, such as arm64 under qemu-aarch64, which must behave as the
+// native one). Unset, a runner whose file name starts with "wine" is wine,
+// any other an emulator.
 std::string ProgramPath();
-bool UnderRunner();
+bool UnderWine();
+bool UnderEmulator();
+// The command that starts Program: the runner, if any, then Program.
+std::vector<std::string> ProgramCommand(const std::string& Program = ProgramPath());
 
 TRunResult RunProgram(const std::vector<std::string>& Args, const TRunOptions& Options);
+
+// Runs /bin/sh -c Script with the program under test as $0 (under a runner,
+// a script that starts it through the runner) and Args as $1...
+TRunResult RunShell(const std::string& Script, const std::vector<std::string>& Args,
+                    const TRunOptions& Options);
 
 // A fresh empty folder below the system's temporary folder, removed by the
 // destructor.
@@ -74,7 +86,7 @@ std::string Crlf(const std::string& Text);
 std::string NormalizeBuildFacts(const std::string& Text);
 
 // ---- What the program reports about itself, per platform -------------------
-// Under the runner (wine) the program is a Windows program: it sees its own
+// Under wine the program is a Windows program: it sees its own
 // path as a Windows path on drive Z:, gets the raw command line that wine
 // builds from the argument list, and its file name keeps the ".exe".
 
@@ -97,7 +109,13 @@ std::string ShownExeFolder(const std::string& Program = ProgramPath());
 std::string ShownCommandLine(const std::vector<std::string>& Args,
                              const std::string& Program = ProgramPath());
 
-// Expands @EXEDIR@, @CMDLINE@ (for Args) and @FILENAME@ in an expected text.
+// The processor Program was built for as its banner names it ("x64",
+// "arm64"), read from the executable's own header, so that one expectation
+// serves the native, the Windows and a cross build.
+std::string ProgramArchitecture(const std::string& Program = ProgramPath());
+
+// Expands @EXEDIR@, @CMDLINE@ (for Args), @FILENAME@ and @ARCH@ in an
+// expected text.
 std::string ExpandProgramTokens(std::string Text, const std::vector<std::string>& Args,
                                 const std::string& Program = ProgramPath());
 

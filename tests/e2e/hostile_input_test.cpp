@@ -72,7 +72,7 @@ std::string Utf16Le(std::string_view Ascii) {
 class HostileInput : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (UnderRunner())
+    if (UnderWine())
       GTEST_SKIP() << "POSIX command-line and device limits";
     Options.WorkDir = Dir.Path();
     // Bytes pass unchanged in the C locale, whatever the machine's default.
@@ -177,6 +177,8 @@ TEST_F(HostileInput, HundredMegabyteLineInBoundedMemory) {
 TEST_F(HostileInput, AddressSpaceLimitGivesTheOneCoreResultOrOutOfMemory) {
   if (MemoryFactor != 1)
     GTEST_SKIP() << "a sanitizer reserves more address space than any limit here";
+  if (UnderEmulator())  // qemu's own threads and 128 MiB code buffer
+    GTEST_SKIP() << "the emulator itself does not fit under an address-space cap";
   std::string Short;
   for (int I = 0; I < 900000; ++I)
     Short += "ERROR job alpha DEBUG x\n";
@@ -210,13 +212,10 @@ TEST_F(HostileInput, AddressSpaceLimitGivesTheOneCoreResultOrOutOfMemory) {
   for (const Case& C : Cases) {
     SCOPED_TRACE(testing::Message() << C.Input << " under " << C.LimitKb << " KiB");
     const std::string Limited = "ulimit -v " + std::to_string(C.LimitKb) + " && exec \"$0\" \"$@\"";
-    Options.Program = "/bin/sh";
     std::vector<std::string> Args = {C.Input, "-o", "out.txt"};
     if (C.Pairs)
       Args.insert(Args.end(), {"-r", "pairs.txt"});
-    Args.insert(Args.begin(), {"-c", Limited, ProgramPath()});
-    TRunResult R = RunProgram(Args, Options);
-    Options.Program.clear();
+    TRunResult R = RunShell(Limited, Args, Options);
     EXPECT_EQ(R.Signal, 0) << "still running after 20 s";
     EXPECT_EQ(R.ExitCode, C.ExitCode) << R.Err;
     const std::string Written = ReadFile(Dir / "out.txt");

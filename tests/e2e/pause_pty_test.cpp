@@ -2,6 +2,8 @@
 // runs with a pseudo-terminal as its controlling terminal. '--debug-mode'
 // alone names a missing input file, so the run ends in an error exit (70)
 // that sounds the alert and pauses.
+#include "e2e/harness.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -71,9 +73,11 @@ public:
     std::string ErrFile = StderrToFile ? (Folder / "stderr.txt").string() : "";
     if (!TypedAhead.empty())
       (void)!::write(Master, TypedAhead.data(), TypedAhead.size());
+    std::vector<std::string> Command = vellary::e2e::ProgramCommand(Bin);
+    Command.insert(Command.end(), Args.begin(), Args.end());
     Pid = ::fork();
     if (Pid == 0)
-      RunChild(Bin, ErrFile);
+      RunChild(Command, ErrFile);
     return Pid > 0;
   }
 
@@ -141,7 +145,7 @@ public:
   bool AsJob = false;
 
 private:
-  [[noreturn]] void RunChild(const char* Bin, const std::string& ErrFile) {
+  [[noreturn]] void RunChild(std::vector<std::string>& Command, const std::string& ErrFile) {
     ::close(Master);
     if (::chdir(Folder.c_str()) != 0 || ::login_tty(Slave) != 0)
       ::_exit(126);
@@ -161,11 +165,11 @@ private:
     }
     if (AsJob)
       EnterJob();
-    std::vector<char*> Argv = {const_cast<char*>(Bin)};
-    for (std::string& Arg : Args)
+    std::vector<char*> Argv;
+    for (std::string& Arg : Command)
       Argv.push_back(Arg.data());
     Argv.push_back(nullptr);
-    ::execv(Bin, Argv.data());
+    ::execvp(Argv[0], Argv.data());
     ::_exit(127);
   }
 
@@ -230,15 +234,10 @@ bool SignalBlocked(pid_t Pid, int Signal) {
 
 bool EndedWithCode(int Status, int Code) { return WIFEXITED(Status) && WEXITSTATUS(Status) == Code; }
 
-// Under a runner (wine) the program is not a POSIX terminal program: wine's
-// console neither discards typed-ahead keys nor keeps the pause's timing.
-bool UnderRunner() {
-  const char* Runner = std::getenv("VELLARY_RUNNER");
-  return Runner != nullptr && *Runner != '\0';
-}
-
+// Under wine the program is not a POSIX terminal program: wine's console
+// neither discards typed-ahead keys nor keeps the pause's timing.
 #define START_OR_SKIP(Run, TypedAhead, StderrToFile)                     \
-  if (UnderRunner())                                                     \
+  if (vellary::e2e::UnderWine())                                         \
     GTEST_SKIP() << "a POSIX terminal test";                             \
   if (!(Run).Start(TypedAhead, StderrToFile))                            \
   GTEST_SKIP() << "needs VELLARY_BIN and a pseudo-terminal"

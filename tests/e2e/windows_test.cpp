@@ -25,7 +25,7 @@ using namespace vellary::e2e;
 namespace {
 
 #define WINDOWS_ONLY() \
-  if (!UnderRunner())  \
+  if (!UnderWine())  \
   GTEST_SKIP() << "a Windows case (set VELLARY_RUNNER=wine and VELLARY_BIN to the .exe)"
 
 std::string Include(const std::string& Name, const std::vector<std::string>& Args,
@@ -184,7 +184,8 @@ TEST(ProgramIdentity, RenamedExecutableShowsItsNameEverywhere) {
   const TRunResult R = Program.Run({"--??"});
   EXPECT_EQ(R.ExitCode, 255);
   EXPECT_EQ(NormalizeBuildFacts(R.Err),
-            Banner("VELLARY") + FileName + " v2.4.0.260 x64 was compiled on @BUILDTIME@ using @TOOLCHAIN@\r\n\r\n" +
+            Banner("VELLARY") + FileName + " v2.4.0.260 " + ProgramArchitecture() +
+                " was compiled on @BUILDTIME@ using @TOOLCHAIN@\r\n\r\n" +
                 HelpGolden("help_extended.txt", "VELLARY"));
 
   // The error screen and the short help too.

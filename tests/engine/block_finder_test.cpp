@@ -70,7 +70,10 @@ TEST(ByteScan, FindsEitherByteWhereAPlainLoopDoes) {
       Text[Gen() % Text.size()] = Marks[Gen() % 3];
     if (Gen() % 2 == 0 && !Text.empty())  // a byte above 127 for the ASCII scan
       Text[Gen() % Text.size()] = '\xC3';
-    const auto Ascii = std::find_if(Text.begin(), Text.end(), [](char C) { return C < 0; }) - Text.begin();
+    // char is unsigned on arm64: the byte's value, not its sign.
+    const auto Ascii = std::find_if(Text.begin(), Text.end(),
+                                    [](char C) { return static_cast<unsigned char>(C) > 127; }) -
+                       Text.begin();
     ASSERT_EQ(core::FindNonAscii(Text.data(), Text.data() + Text.size()) - Text.data(), Ascii);
     const char* End = Text.data() + Text.size();
     for (const char* From = Text.data(); From <= End; From += 1 + Gen() % 8) {
