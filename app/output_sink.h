@@ -38,7 +38,7 @@ private:
 class TTallySink final : public engine::TLineSink {
 public:
   TTallySink(core::TTextOutput& Target, const std::string& NameText, const std::string& Name)
-      : Output(Target), Text(NameText), FileName(Name) {}
+      : Output(Target), Plain(Target), Text(NameText), FileName(Name) {}
   bool PutLine(std::string_view Bytes) override {
     const std::string_view Lead = "--- ";
     const platform::TCodePage To = Output.OutputCodePage();
@@ -46,18 +46,15 @@ public:
         !platform::AsciiCompatible(Output.TextCodePage()) ||
         Bytes.substr(0, Lead.size() + Text.size()) != std::string(Lead) + Text ||
         !IsAscii(Bytes.substr(Lead.size() + Text.size()))) {
-      Error = Output.WriteRecord(Bytes);
-      return Error == 0;
+      const bool Ok = Plain.PutLine(Bytes);
+      Error = Plain.Error;
+      return Ok;
     }
     std::string Record(Lead);
     Record += platform::NameInCodePage(FileName, To);
     Record += Bytes.substr(Lead.size() + Text.size());
     Record += "\r\n";
     Error = Output.WriteConverted(Record);
-    return Error == 0;
-  }
-  bool PutLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) override {
-    Error = Output.WriteLfLines(Lines, Records, Empty);
     return Error == 0;
   }
   int Error = 0;
@@ -70,6 +67,7 @@ private:
     return true;
   }
   core::TTextOutput& Output;
+  TOutputSink Plain;  // any other record, as the output's other records go
   const std::string& Text;
   const std::string& FileName;
 };

@@ -249,6 +249,14 @@ TScratchDir::~TScratchDir() {
   std::filesystem::remove_all(Dir, Ignored);
 }
 
+std::string MakeLocale(const TScratchDir& Dir, const std::string& Language, const std::string& Charset) {
+  const std::filesystem::path Locales = Dir / "locales";
+  std::filesystem::create_directories(Locales);
+  const std::string Make = "localedef -i " + Language + " -f " + Charset + " '" +
+                           (Locales / (Language + "." + Charset)).string() + "' >/dev/null 2>&1";
+  return std::system(Make.c_str()) == 0 ? Locales.string() : std::string();
+}
+
 void WriteFile(const std::filesystem::path& Path, const std::string& Bytes) {
   std::ofstream F(Path, std::ios::binary | std::ios::trunc);
   F.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));

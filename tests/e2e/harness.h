@@ -76,6 +76,11 @@ private:
 };
 
 void WriteFile(const std::filesystem::path& Path, const std::string& Bytes);
+
+// Makes the locale Language.Charset ("de_DE", "ISO-8859-1") with localedef
+// in a folder of its own below Dir; that folder, for LOCPATH, or empty when
+// localedef cannot make it here.
+std::string MakeLocale(const TScratchDir& Dir, const std::string& Language, const std::string& Charset);
 using fixtures::ReadFile;
 
 // Text with every LF turned into CR LF (expectations are written with LF).

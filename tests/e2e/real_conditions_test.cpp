@@ -247,13 +247,10 @@ TEST_F(RealConditions, SingleByteLocaleConvertsEveryLineOfTheFiles) {
   if (UnderEmulator())
     GTEST_SKIP() << "a cross root's C library has no charset converters (iconv's modules)";
   // A locale of the test's own, as the platform tests make theirs.
-  const fs::path Locales = Dir / "locales";
-  fs::create_directory(Locales);
-  const std::string Make = "localedef -i de_DE -f ISO-8859-1 '" + (Locales / "de_DE.ISO-8859-1").string() +
-                           "' >/dev/null 2>&1";
-  if (std::system(Make.c_str()) != 0)
+  const std::string Locales = MakeLocale(Dir, "de_DE", "ISO-8859-1");
+  if (Locales.empty())
     GTEST_SKIP() << "localedef cannot make an ISO-8859-1 locale here";
-  Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=de_DE.ISO-8859-1"};
+  Options.ExtraEnv = {"LOCPATH=" + Locales, "LC_ALL=de_DE.ISO-8859-1"};
   WriteFile(Dir / "latin.txt", "plain\ncaf\xE9\n");
   TRunResult R = RunProgram({"latin.txt", "-o", "out.txt"}, Options);
   EXPECT_EQ(R.ExitCode, 0) << R.Err;
@@ -272,13 +269,10 @@ TEST_F(RealConditions, DoubleByteLocaleKeepsCharactersWhole) {
     GTEST_SKIP() << "the Windows build has its own double-byte test";
   if (UnderEmulator())
     GTEST_SKIP() << "the emulator's system root has no charset converters";
-  const fs::path Locales = Dir / "locales";
-  fs::create_directory(Locales);
-  const std::string Make = "localedef -i zh_CN -f GBK '" + (Locales / "zh_CN.GBK").string() +
-                           "' >/dev/null 2>&1";
-  if (std::system(Make.c_str()) != 0)
+  const std::string Locales = MakeLocale(Dir, "zh_CN", "GBK");
+  if (Locales.empty())
     GTEST_SKIP() << "localedef cannot make a GBK locale here";
-  Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=zh_CN.GBK"};
+  Options.ExtraEnv = {"LOCPATH=" + Locales, "LC_ALL=zh_CN.GBK"};
   // x 丄 y, Abc, q Ａ (fullwidth) q
   WriteFile(Dir / "gbk.txt", "x\x81\x41y\r\nAbc\r\nq\xA3\xC1q\r\n");
   WriteFile(Dir / "pairs.txt", "A;Z\r\n");

@@ -339,11 +339,8 @@ TEST(WindowsDoubleByte, ShiftJisCharactersStayWhole) {
   WINDOWS_ONLY();
   TScratchDir Dir;
   // Wine decodes the arguments by the host's locale, so it must exist.
-  const fs::path Locales = Dir / "locales";
-  fs::create_directory(Locales);
-  const std::string Make = "localedef -i ja_JP -f UTF-8 '" + (Locales / "ja_JP.UTF-8").string() +
-                           "' >/dev/null 2>&1";
-  if (std::system(Make.c_str()) != 0)
+  const std::string Locales = MakeLocale(Dir, "ja_JP", "UTF-8");
+  if (Locales.empty())
     GTEST_SKIP() << "localedef cannot make a ja_JP.UTF-8 locale here";
   WriteFile(Dir / "sjis.txt", "x\x83\x41y\r\nAbc\r\n\x95\x5C\r\n");  // xアy, Abc, 表
   WriteFile(Dir / "pairs.txt", "A;Z\r\n");
@@ -363,7 +360,7 @@ TEST(WindowsDoubleByte, ShiftJisCharactersStayWhole) {
     SCOPED_TRACE(C.Args[0] + " " + C.Args[1]);
     TRunOptions Options;
     Options.WorkDir = Dir.Path();
-    Options.ExtraEnv = {"LOCPATH=" + Locales.string(), "LC_ALL=ja_JP.UTF-8"};
+    Options.ExtraEnv = {"LOCPATH=" + Locales, "LC_ALL=ja_JP.UTF-8"};
     std::vector<std::string> Args = {"sjis.txt", "-o", "out.txt"};
     Args.insert(Args.end(), C.Args.begin(), C.Args.end());
     const TRunResult R = RunProgram(Args, Options);
