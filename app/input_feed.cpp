@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cassert>
 #include <condition_variable>
+#include <cstring>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,40 +23,116 @@
 namespace vellary::app {
 namespace {
 
-// Block K: the input's bytes from offset K * BlockSize, read by whichever
-// thread processes it, or the next bytes of an input read in order, read by
-// the writer. The writer joins the line cut by each block edge.
+// Block K: the lines that begin in the input's bytes from offset K * B to
+// (K + 1) * B, read by the thread that processes it (by offset), or the
+// lines that begin in the next bytes of an input read in order, read by the
+// writer. Either way the block holds its lines whole, with the byte before
+// them as its lead (to tell where the first one begins), and makes their
+// records itself: the writer only writes them.
 struct alignas(64) TSlot {
-  std::unique_ptr<char[]> In;  // BlockSize bytes
+  std::unique_ptr<char[]> In;
+  std::size_t Capacity = 0;
   std::uint64_t Index = 0;
-  std::size_t Size = 0;        // bytes read
+  std::size_t Size = 0;        // bytes held: the lead, then the input's
+  std::size_t Begin = 0, End = 0;  // the block's lines: In[Begin, End)
+  std::size_t Scanned = 0;     // of an input read in order: no line end before this
   int ReadError = 0;
-  bool Last = false;           // the input ends with this block
-  engine::TWholeLines Lines;   // [0, Lines.Begin) the head, [Lines.End, Size) the tail
-  core::TTextOutput Out;       // the records of the whole lines
+  bool Last = false;           // the input ends, or failed, with this block
+  core::TTextOutput Out;       // the records of its lines
   std::string_view Records;    // Out's bytes, converted where the block was processed
-  std::int64_t Displayed = 0;  // of its whole lines
+  std::int64_t Displayed = 0;  // of its lines
   bool Done = false;           // Out is complete; guarded by the ring's lock
   bool Failed = false;         // a helper ran out of memory on it; guarded too
 
-  std::string_view Head() const { return {In.get(), Lines.Begin}; }
-  std::string_view Tail() const { return {In.get() + Lines.End, Size - Lines.End}; }
+  std::string_view Text() const { return {In.get(), Size}; }
+  // Room for Bytes bytes, keeping the first Keep.
+  void Reserve(std::size_t Bytes, std::size_t Keep = 0) {
+    if (Capacity >= Bytes)
+      return;
+    auto Larger = std::make_unique_for_overwrite<char[]>(Bytes);
+    if (Keep != 0)
+      std::memcpy(Larger.get(), In.get(), Keep);
+    In = std::move(Larger);
+    Capacity = Bytes;
+  }
+  void Release() {
+    In.reset();
+    Capacity = 0;
+  }
+  // Behind the last line end from Begin on (Begin when there is none).
+  std::size_t WholeLinesEnd() const {
+    return static_cast<std::size_t>(core::FindAfterLastEitherByte(In.get() + Begin, In.get() + Size, '\n', '\r') -
+                                    In.get());
+  }
 };
 
-// Reads a block by offset when the input allows it, and processes its whole
-// lines into memory (which never stops the pipeline).
-void ProcessSlot(TBlockSource& Source, std::size_t BlockSize, engine::TLinePipeline& Pipeline,
-                 TSlot& Slot) {
-  if (Source.ReadsAtOffsets()) {
-    Slot.ReadError = Source.ReadAt(Slot.Index * BlockSize, Slot.In.get(), BlockSize, Slot.Size);
-    Slot.Size = Slot.ReadError != 0 ? 0 : Slot.Size;
-    Slot.Last = Slot.ReadError != 0 || Slot.Size < BlockSize;
+// Where the line that runs on past a block's bytes ends, found by reading on
+// in pieces from the block's last byte (a CR there may be half a CR LF), so
+// that the block then grows by just the line's length. After a failed read
+// End is 0 unless a line end came before the failure (then the failure
+// counts only where the line ends).
+int FindLineEnd(const TBlockSource& Source, std::uint64_t From, std::uint64_t& End, bool& AtEnd) {
+  char Piece[65536];
+  End = 0;
+  for (;;) {
+    std::size_t Got = 0;
+    const int Error = Source.ReadAt(From, Piece, sizeof Piece, Got);
+    AtEnd = Got < sizeof Piece || Error != 0;
+    if (const std::size_t Start = engine::NextLineStart({Piece, Got}, 0, AtEnd); Start != engine::NoLineStart) {
+      End = From + Start;
+      AtEnd = AtEnd && Start == Got;
+      return AtEnd ? Error : 0;  // a failure past the line is the next block's to meet
+    }
+    if (AtEnd) {
+      End = Error == 0 ? From + Got : 0;
+      return Error;
+    }
+    From += Got - 1;
   }
-  // A line begins at the input's first byte: the first block has no head.
-  Slot.Lines = engine::WholeLinesOf({Slot.In.get(), Slot.Size}, Slot.Index == 0);
+}
+
+// Block K read by offset: from the byte before K * B (its lead) to the byte
+// at (K + 1) * B, and on to the end of the last line that begins in it. A
+// failed read ends the input for the lines: those whose end came before it
+// are whole.
+void ReadBlock(const TBlockSource& Source, std::size_t BlockSize, TSlot& Slot) {
+  const std::size_t Lead = Slot.Index == 0 ? 0 : 1, Own = Lead + BlockSize;  // lines beginning before Own
+  const std::uint64_t From = Slot.Index * BlockSize - Lead;
+  Slot.Reserve(BlockSize + 2);
+  Slot.ReadError = Source.ReadAt(From, Slot.In.get(), Own + 1, Slot.Size);
+  bool AtEnd = Slot.Size < Own + 1;
+  Slot.Begin = std::min(Lead == 0 ? 0 : engine::NextLineStart(Slot.Text(), 0, AtEnd), Slot.Size);
+  Slot.End = Slot.Begin >= Own ? Slot.Begin : engine::NextLineStart(Slot.Text(), std::min(Own - 1, Slot.Size), AtEnd);
+  if (Slot.End == engine::NoLineStart && !AtEnd) {  // its last line runs on
+    std::uint64_t LineEnd = 0;
+    Slot.ReadError = FindLineEnd(Source, From + Slot.Size - 1, LineEnd, AtEnd);
+    if (LineEnd != 0) {
+      const std::size_t Held = Slot.Size, Rest = static_cast<std::size_t>(LineEnd - From) - Held;
+      Slot.Reserve(Held + Rest, Held);
+      std::size_t Got = 0;
+      if (const int Error = Source.ReadAt(From + Held, Slot.In.get() + Held, Rest, Got); Error != 0)
+        Slot.ReadError = Error;
+      Slot.Size = Held + Got;
+      AtEnd = AtEnd || Got < Rest;
+      Slot.End = Got == Rest ? Slot.Size : engine::NoLineStart;
+    }
+  }
+  if (Slot.End == engine::NoLineStart)
+    Slot.End = Slot.ReadError != 0 ? Slot.WholeLinesEnd() : Slot.Size;
+  else if (Slot.End < Slot.Size)
+    Slot.ReadError = 0;  // the failure lies past the block's lines: the next block meets it
+  Slot.Last = Slot.ReadError != 0 || (AtEnd && Slot.End >= Slot.Size);
+}
+
+// Processes a block's lines into memory (which never stops the pipeline),
+// reading it first when the input allows reading by offset.
+void ProcessSlot(const TBlockSource& Source, std::size_t BlockSize, engine::TLinePipeline& Pipeline,
+                 TSlot& Slot) {
+  if (Source.ReadsAtOffsets())
+    ReadBlock(Source, BlockSize, Slot);
   TOutputSink Out(Slot.Out);
   (void)Pipeline.TakeDisplayed();  // what a block cut short by memory counted
-  (void)Pipeline.ProcessBlock({Slot.In.get() + Slot.Lines.Begin, Slot.Lines.End - Slot.Lines.Begin}, Out);
+  (void)Pipeline.ProcessBlock(Slot.Text().substr(Slot.Begin, Slot.End - Slot.Begin), Out);
   Slot.Displayed = Pipeline.TakeDisplayed();
   Slot.Records = Slot.Out.Bytes();
 }
@@ -67,7 +145,7 @@ class TBlockRing {
 public:
   TBlockRing(TBlockSource& In, std::size_t BlockBytes, const core::TTextOutput& Out)
       : Source(In), BlockSize(BlockBytes), Output(Out) {
-    Resize(1);
+    Resize(1, 0);
   }
   ~TBlockRing() { StopHelpers(); }
   TBlockRing(const TBlockRing&) = delete;
@@ -75,9 +153,11 @@ public:
 
   TSlot& Slot(std::uint64_t Block) { return *Slots[Block % Slots.size()]; }
   std::size_t Size() const { return Slots.size(); }
-  void Resize(std::size_t Wanted);  // as many slots as memory allows, at least one
-  // Up to Count helpers (fewer when the system refuses a thread); how many run.
-  std::size_t StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared);
+  // Wanted slots, or as many as memory gives before std::bad_alloc; the slot
+  // of block Keep (an input read in order may have begun it) stays its slot.
+  void Resize(std::size_t Wanted, std::uint64_t Keep);
+  // Up to Count helpers, until the system refuses one with an exception.
+  void StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared);
   void StopHelpers();
   bool HelpersRun() const { return !Helpers.empty(); }
 
@@ -98,30 +178,22 @@ private:
   bool Closed = false;  // the helpers are to stop
 };
 
-void TBlockRing::Resize(std::size_t Wanted) {
+void TBlockRing::Resize(std::size_t Wanted, std::uint64_t Keep) {
+  if (!Slots.empty())
+    std::swap(Slots[0], Slots[Keep % Slots.size()]);
   Slots.resize(std::min(Slots.size(), Wanted));
-  try {
-    while (Slots.size() < Wanted) {
-      auto Slot = std::make_unique<TSlot>();
-      Slot->In = std::make_unique_for_overwrite<char[]>(BlockSize);
-      Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
-      Slots.push_back(std::move(Slot));
-    }
-  } catch (const std::bad_alloc&) {
-    if (Slots.empty())
-      throw;
+  while (Slots.size() < Wanted) {
+    auto Slot = std::make_unique<TSlot>();
+    Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
+    Slots.push_back(std::move(Slot));
   }
+  std::swap(Slots[0], Slots[Keep % Slots.size()]);
 }
 
-std::size_t TBlockRing::StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared) {
+void TBlockRing::StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared) {
   Closed = false;
-  try {
-    while (Helpers.size() < Count)
-      Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Prepared));
-  } catch (const std::system_error&) {  // the system refused a thread: make do with fewer
-  } catch (const std::bad_alloc&) {
-  }
-  return Helpers.size();
+  while (Helpers.size() < Count)
+    Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Prepared));
 }
 
 void TBlockRing::StopHelpers() {
@@ -137,33 +209,33 @@ void TBlockRing::StopHelpers() {
 
 // A helper that runs out of memory leaves its block, and the rest, to the
 // other threads: the writer processes whatever no helper finishes.
-void TBlockRing::Help(const engine::TPreparedRun& Prepared) try {
-  engine::TLinePipeline Pipeline(Prepared);
-  std::unique_lock Guard(Lock);
-  for (;;) {
-    WorkReady.wait(Guard, [&] { return Taken < Handed || Closed; });
-    if (Closed)
-      return;
-    TSlot& Held = Slot(Taken++);
-    Guard.unlock();
-    bool Failed = false;
-    try {
-      ProcessSlot(Source, BlockSize, Pipeline, Held);
-    } catch (const std::bad_alloc&) {
-      Failed = true;
+void TBlockRing::Help(const engine::TPreparedRun& Prepared) {
+  TSlot* Held = nullptr;
+  try {
+    engine::TLinePipeline Pipeline(Prepared);
+    std::unique_lock Guard(Lock);
+    for (;;) {
+      WorkReady.wait(Guard, [&] { return Taken < Handed || Closed; });
+      if (Closed)
+        return;
+      Held = &Slot(Taken++);
+      Guard.unlock();
+      ProcessSlot(Source, BlockSize, Pipeline, *Held);
+      Guard.lock();
+      std::exchange(Held, nullptr)->Done = true;
+      BlockDone.notify_one();
     }
-    Guard.lock();
-    Held.Failed = Failed;
-    Held.Done = true;
-    BlockDone.notify_one();
-    if (Failed)
-      return;
+  } catch (const std::bad_alloc&) {
+    if (Held != nullptr) {
+      std::lock_guard Guard(Lock);
+      Held->Done = Held->Failed = true;
+      BlockDone.notify_one();
+    }
   }
-} catch (const std::bad_alloc&) {  // no room for its worker
 }
 
 // The calling thread's part: reads an input that comes in order, hands the
-// blocks over, joins the lines cut by their edges and writes in input order.
+// blocks over and writes their records in input order.
 class TFeeder {
 public:
   TFeeder(TBlockRing& BlockRing, core::TTextOutput& Out, const engine::TPreparedRun& Prepared,
@@ -177,29 +249,28 @@ public:
 private:
   void Rearrange();
   unsigned AffordableThreads();
+  template <typename TWork> void WithMemory(TWork Work);
+  void GoAlone();
   [[nodiscard]] int HandOver();
-  void ReadInOrder(TSlot& Slot);
+  bool ReadInOrder(TSlot& Slot);
   TSlot& WaitForNext();
   void ProcessHere(TSlot& Slot);
   [[nodiscard]] int WriteSlot(TSlot& Slot);
-  [[nodiscard]] int WriteSeam();
-  [[nodiscard]] int BeforeWait();
 
   TBlockRing& Ring;
   TBlockSource& Source;
   core::TTextOutput& Output;
-  engine::TLinePipeline Pipeline;   // the writer's: for the seams and blocks no helper took
+  engine::TLinePipeline Pipeline;   // the writer's, for blocks no helper took
   const TFeedTuning& Tuning;
   const std::size_t Modest;         // memory kept between blocks
   const unsigned Threads;           // wanted, the writer included
-  std::string Seam;                 // the line cut by the edges of the blocks written so far
-  bool SkipLf = false;              // a CR ended the seam written last: a LF next belongs to it
+  std::string Carry;                // read in order: the lead and the line begun, for the next block
   bool InputDone = false;           // an input read in order has ended
   bool WantHelpers = false;         // enough input is known to come
   bool Alone = false;               // no helpers could be had, or memory ran out
   std::uint64_t Written = 0;
   std::uint64_t Arrived = 0;        // bytes read in order
-  std::int64_t Shown = 0;           // lines displayed, of the blocks and seams written
+  std::int64_t Shown = 0;           // lines displayed, of the blocks written
 };
 
 int TFeeder::Run() {
@@ -214,7 +285,7 @@ int TFeeder::Run() {
     if (Slot.ReadError != 0)  // reported behind every whole line before it
       return Slot.ReadError;
     if (Slot.Last)
-      return WriteSeam();  // the last line, without a line end
+      return 0;
     // A file is never interrupted in a read: stop between blocks.
     if (platform::PendingTerminationSignal() != 0)
       return platform::feInterrupted;
@@ -227,14 +298,17 @@ int TFeeder::Run() {
 void TFeeder::Rearrange() {
   if (!Alone && WantHelpers && !Ring.HelpersRun() && Threads > 1) {
     const unsigned Wanted = std::min(Threads, AffordableThreads());
-    Ring.Resize(2 * std::size_t{Wanted});
     platform::HoldTerminationSignals();
-    const auto Count = static_cast<unsigned>(std::min<std::size_t>(Wanted, Ring.Size()) - 1);
-    Alone = Count == 0 || Ring.StartHelpers(Count, Pipeline.Prepared()) == 0;
+    try {
+      Ring.Resize(2 * std::size_t{Wanted}, Written);
+      Ring.StartHelpers(Wanted - 1, Pipeline.Prepared());
+    } catch (const std::exception&) {  // no memory or no thread: make do with what came
+    }
     platform::ReleaseTerminationSignals();
+    Alone = !Ring.HelpersRun();
   }
   if (Alone)
-    Ring.Resize(1);
+    Ring.Resize(1, Written);
 }
 
 // A helper's heap and stack reserve far more address space than they use,
@@ -251,8 +325,36 @@ unsigned TFeeder::AffordableThreads() {
   return static_cast<unsigned>(1 + std::min<std::uint64_t>(Helpers, Threads));
 }
 
-// Hands every free slot over: by offset at once; in order what has arrived,
-// and with nothing in flight, once all has gone out, whatever comes next.
+// The one answer to memory running out in the writer: while helpers run,
+// they go, with their workers, the records of the blocks after the one
+// being written are given back (and the bytes of those read by offset), and
+// the work is done again alone; alone, std::bad_alloc ends the run.
+template <typename TWork> void TFeeder::WithMemory(TWork Work) {
+  try {
+    Work();
+  } catch (const std::bad_alloc&) {
+    if (!Ring.HelpersRun())
+      throw;
+    GoAlone();
+    Work();
+  }
+}
+
+void TFeeder::GoAlone() {
+  Ring.StopHelpers();
+  Alone = true;
+  for (std::uint64_t Block = Written + 1; Block < Ring.Taken; ++Block) {
+    TSlot& Later = Ring.Slot(Block);
+    Later.Out.Clear(0);
+    if (Source.ReadsAtOffsets())
+      Later.Release();
+    Later.Failed = Later.Done;
+  }
+}
+
+// Hands every free slot over: by offset at once; in order what has arrived
+// up to a line end, and with nothing in flight, once all has gone out,
+// whatever comes next.
 int TFeeder::HandOver() {
   if (Ring.Handed == Written)
     Rearrange();
@@ -262,10 +364,11 @@ int TFeeder::HandOver() {
       if (Source.NextReadWaits()) {
         if (Ring.Handed != Written)
           break;
-        if (int Error = BeforeWait(); Error != 0)
+        if (int Error = Output.Flush(); Error != 0)
           return Error;
       }
-      ReadInOrder(Slot);
+      if (!ReadInOrder(Slot))
+        continue;
     }
     {
       std::lock_guard Guard(Ring.Lock);
@@ -276,23 +379,48 @@ int TFeeder::HandOver() {
   return 0;
 }
 
-// The next bytes up to a whole block, or until a read would wait. Input
-// that keeps coming is worth the helpers once enough of it has.
-void TFeeder::ReadInOrder(TSlot& Slot) {
-  Slot.Size = 0;
-  Slot.Last = false;
-  for (;;) {
-    std::size_t Got = 0;
-    Slot.ReadError = Source.ReadNext(Slot.In.get() + Slot.Size, Tuning.BlockSize - Slot.Size, Got);
-    Slot.Size += Got;
-    if (Slot.ReadError != 0 || Got == 0) {
-      Slot.Last = InputDone = true;
-      return;
-    }
-    WantHelpers = WantHelpers || (Arrived += Got) >= Tuning.MinParallelBytes;
-    if (Slot.Size == Tuning.BlockSize || Source.NextReadWaits())
-      return;
+// Reads the next bytes into the block begun with what the last one carried,
+// until it is full or a read would wait; whether it now holds a line end
+// and goes (a CR at its end ends a line: the next block skips the LF of a
+// CR LF), carrying the line begun on. Input that keeps coming is worth the
+// helpers once enough of it has.
+bool TFeeder::ReadInOrder(TSlot& Slot) {
+  if (Slot.Size == 0) {
+    WithMemory([&] { Slot.Reserve(std::max(Tuning.BlockSize + 2, 2 * Carry.size())); });
+    std::memcpy(Slot.In.get(), Carry.data(), Carry.size());
+    Slot.Size = Slot.Scanned = Carry.size();
   }
+  for (;;) {
+    if (Slot.Size == Slot.Capacity)  // a line longer than the block
+      WithMemory([&] { Slot.Reserve(2 * Slot.Capacity, Slot.Size); });
+    std::size_t Got = 0;
+    Slot.ReadError = Source.ReadNext(Slot.In.get() + Slot.Size, Slot.Capacity - Slot.Size, Got);
+    Slot.Size += Got;
+    InputDone = Slot.ReadError != 0 || Got == 0;
+    WantHelpers = WantHelpers || (Arrived += Got) >= Tuning.MinParallelBytes;
+    if (InputDone || Slot.Size == Slot.Capacity || Source.NextReadWaits())
+      break;
+  }
+  Slot.Begin = Carry.empty() ? 0 : engine::NextLineStart(Slot.Text(), 0, InputDone);
+  Slot.Last = InputDone;
+  if (InputDone) {  // a failed read ends the input for the lines too
+    Slot.Begin = std::min(Slot.Begin, Slot.Size);
+    Slot.End = Slot.ReadError != 0 ? Slot.WholeLinesEnd() : Slot.Size;
+  } else {
+    if (Slot.Begin == engine::NoLineStart)
+      return false;
+    const std::size_t Unscanned = std::max(Slot.Begin, Slot.Scanned);
+    Slot.Scanned = Slot.Size;
+    Slot.End = static_cast<std::size_t>(
+        core::FindAfterLastEitherByte(Slot.In.get() + Unscanned, Slot.In.get() + Slot.Size, '\n', '\r') -
+        Slot.In.get());
+    if (Slot.End == Unscanned)
+      return false;
+  }
+  WithMemory([&] { Carry.assign(Slot.Text().substr(Slot.End - (Slot.End != 0 ? 1 : 0))); });
+  if (Carry.capacity() > Modest)
+    Carry.shrink_to_fit();
+  return true;
 }
 
 // Waits until the next block in input order is done, processing blocks no
@@ -314,80 +442,26 @@ TSlot& TFeeder::WaitForNext() {
   Slot.Done = false;
   const bool Redo = std::exchange(Slot.Failed, false);
   Guard.unlock();
-  if (Redo) {
-    Slot.Out.Clear(0);  // what the helper left
+  if (Redo)
     ProcessHere(Slot);
-  }
   return Slot;
 }
 
-// Should memory run out, the helpers go, with their stacks and workers, the
-// records of the blocks after this one are given back, to be made again one
-// at a time, and the block is done anew; alone, the run cannot go on.
 void TFeeder::ProcessHere(TSlot& Slot) {
-  for (;;) {
-    try {
-      ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
-      return;
-    } catch (const std::bad_alloc&) {
-      Slot.Out.Clear(0);
-      if (!Ring.HelpersRun())
-        throw;
-      Ring.StopHelpers();
-      Alone = true;
-      for (std::uint64_t Block = Written + 1; Block < Ring.Taken; ++Block) {
-        TSlot& Later = Ring.Slot(Block);
-        if (&Later != &Slot && Later.Done) {
-          Later.Out.Clear(0);
-          Later.Failed = true;
-        }
-      }
-    }
-  }
+  WithMemory([&] {
+    Slot.Out.Clear(Modest);  // what a try that ran out of memory left
+    ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
+  });
 }
 
 int TFeeder::WriteSlot(TSlot& Slot) {
-  std::string_view Head = Slot.Head();
-  if (SkipLf && Slot.Size != 0) {
-    if (!Head.empty() && Head.front() == '\n')
-      Head.remove_prefix(1);
-    SkipLf = false;
-  }
-  Seam.append(Head);
-  if (Slot.Lines.Found) {
-    if (int Error = WriteSeam(); Error != 0)
-      return Error;
-  }
   const int Error = Output.WriteConverted(Slot.Records);
   Shown += Slot.Displayed;
   Slot.Out.Clear(Modest);
-  Seam.append(Slot.Tail());
+  Slot.Size = 0;
+  if (Slot.Capacity > Modest)  // a block of long lines
+    Slot.Release();
   return Error;
-}
-
-// The seam's whole lines through the run's pipeline straight to the output:
-// a line of any length is copied no more than it must be.
-int TFeeder::WriteSeam() {
-  if (Seam.empty())
-    return 0;
-  TOutputSink Out(Output);
-  const int Error = Pipeline.ProcessBlock(Seam, Out) ? 0 : Out.Error;
-  Shown += Pipeline.TakeDisplayed();
-  if (Seam.capacity() > Modest)
-    std::string().swap(Seam);
-  Seam.clear();
-  return Error;
-}
-
-// Whoever reads the output sees every line that has come before the program
-// waits: a line ended by a CR is whole, whatever follows.
-int TFeeder::BeforeWait() {
-  if (!Seam.empty() && Seam.back() == '\r') {
-    if (int Error = WriteSeam(); Error != 0)
-      return Error;
-    SkipLf = true;
-  }
-  return Output.Flush();
 }
 
 }  // namespace

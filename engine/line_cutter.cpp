@@ -11,24 +11,19 @@ void TLineCutter::Reset(std::string_view Block) {
   NextCr = Search(0, '\r');
 }
 
-static bool IsLineEnd(char Byte) {
-  return Byte == '\n' || Byte == '\r';
-}
-
-TWholeLines WholeLinesOf(std::string_view Bytes, bool StartsLine) {
-  const std::size_t Size = Bytes.size();
-  std::size_t End = Size != 0 && Bytes[Size - 1] == '\r' ? Size - 1 : Size;
-  while (End > 0 && !IsLineEnd(Bytes[End - 1]))
-    --End;
-  if (End == 0)
-    return {Size, Size, false};
-  std::size_t Begin = 0;
-  if (!StartsLine) {
-    while (!IsLineEnd(Bytes[Begin]))
-      ++Begin;
-    Begin += Bytes[Begin] == '\r' && Bytes[Begin + 1] == '\n' ? 2u : 1u;
-  }
-  return {Begin, End, true};
+std::size_t NextLineStart(std::string_view Text, std::size_t From, bool AtEnd) {
+  if (From >= Text.size())
+    return NoLineStart;
+  const char* End = Text.data() + Text.size();
+  const char* Hit = core::FindEitherByte(Text.data() + From, End, '\n', '\r');
+  if (Hit == End)
+    return NoLineStart;
+  const auto After = static_cast<std::size_t>(Hit - Text.data()) + 1;
+  if (*Hit == '\n')
+    return After;
+  if (After < Text.size())
+    return Text[After] == '\n' ? After + 1 : After;
+  return AtEnd ? After : NoLineStart;
 }
 
 std::size_t TLineCutter::LineStartOf(std::size_t Offset) const {

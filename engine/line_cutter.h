@@ -10,16 +10,14 @@
 
 namespace vellary::engine {
 
-// Where the whole lines of Bytes, a stretch of a longer text, lie: from
-// behind its first line end (from its start when it starts a line) to
-// behind its last one. A CR that is the last byte ends no line here, since
-// the LF of a CR LF may follow in the next stretch. Without a line end,
-// Found is false and both offsets are Bytes.size().
-struct TWholeLines {
-  std::size_t Begin = 0, End = 0;
-  bool Found = false;
-};
-TWholeLines WholeLinesOf(std::string_view Bytes, bool StartsLine);
+inline constexpr std::size_t NoLineStart = static_cast<std::size_t>(-1);
+
+// Where the first line after the byte at From begins: behind the first line
+// end at or after From. A CR that is the last byte ends its line only when
+// AtEnd (nothing follows), since the LF of a CR LF may come next; without
+// that, or without any line end, NoLineStart. The one home of the rule
+// for a line end that a cut may split.
+std::size_t NextLineStart(std::string_view Text, std::size_t From, bool AtEnd);
 
 // Lines end at CR LF, a lone LF or a lone CR; every other byte (NUL, byte 26,
 // a byte-order mark) stays in the line. The block's end ends its last line,

@@ -10,7 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -92,26 +99,45 @@ engine::TPipelineSettings RandomSettings(std::mt19937& Rng) {
   return S;
 }
 
-// An input read in order from memory: each read gives a few bytes, and
-// after it the next read may wait.
-class TTrickleSource final : public TBlockSource {
+// An input from memory, read in order (each read gives a few bytes, and
+// after it the next read may wait) or by offset; every read that reaches
+// FailAt fails there, after the bytes before it; the read numbered Signal
+// sends the process a SIGTERM.
+class TMemorySource final : public TBlockSource {
 public:
-  TTrickleSource(std::string_view Text, std::mt19937& Random) : Bytes(Text), Rng(Random) {}
-  bool ReadsAtOffsets() const override { return false; }
-  std::uint64_t Size() const override { return 0; }
-  int ReadAt(std::uint64_t, char*, std::size_t, std::size_t&) const override { return platform::feInvalidHandle; }
+  TMemorySource(std::string_view Text, std::mt19937& Random, bool Offsets, std::size_t Fail, int SignalAt)
+      : Bytes(Text), Rng(Random), AtOffsets(Offsets), FailAt(Fail), Signal(SignalAt) {}
+  bool ReadsAtOffsets() const override { return AtOffsets; }
+  std::uint64_t Size() const override { return Bytes.size(); }
+  int ReadAt(std::uint64_t Offset, char* To, std::size_t Size, std::size_t& Got) const override {
+    const std::size_t Stop = std::min(Bytes.size(), FailAt);
+    Got = Offset < Stop ? std::min<std::size_t>(Size, Stop - Offset) : 0;
+    std::memcpy(To, Bytes.data() + Offset, Got);
+    Note();
+    return FailAt < Bytes.size() && Offset + Size > FailAt ? platform::feInvalidInput : 0;
+  }
   int ReadNext(char* To, std::size_t Size, std::size_t& Got) override {
-    Got = std::min({Size, Bytes.size(), std::uniform_int_distribution<std::size_t>(1, 97)(Rng)});
-    std::memcpy(To, Bytes.data(), Got);
-    Bytes.remove_prefix(Got);
+    const int Error = ReadAt(Next, To, std::min({Size, std::uniform_int_distribution<std::size_t>(1, 97)(Rng)}), Got);
+    Next += Got;
     Waits = Chance(Rng, 30);
-    return 0;
+    return Got != 0 ? 0 : Error;
   }
   bool NextReadWaits() const override { return Waits; }
 
 private:
+  void Note() const {
+#ifndef _WIN32
+    if (Reads.fetch_add(1) == Signal)
+      ::kill(::getpid(), SIGTERM);
+#endif
+  }
   std::string_view Bytes;
   std::mt19937& Rng;
+  const bool AtOffsets;
+  const std::size_t FailAt;
+  const int Signal;
+  mutable std::atomic<int> Reads = 0;
+  std::size_t Next = 0;
   bool Waits = false;
 };
 
@@ -121,63 +147,113 @@ struct TFed {
   int Error = 0;
 };
 
-enum TFeedKind { fkOnePipeline, fkAtOffsets, fkInOrder };
+enum TFeedKind { fkOnePipeline, fkFile, fkAtOffsets, fkInOrder };
 
-// Output and tally of Settings over Input (also in the file Name): as one
-// block through one pipeline, or fed with Tuning; converted from the
-// locale's charset to UTF-8 when Convert is set.
-TFed Feed(TFeedKind Kind, const std::string& Name, const std::string& Input,
-          const engine::TPipelineSettings& Settings, const TFeedTuning& Tuning, bool Convert,
-          std::mt19937& Rng) {
+struct TFeedCase {
+  TFeedKind Kind = fkOnePipeline;
+  TFeedTuning Tuning;
+  bool Convert = false;              // from the locale's charset to UTF-8
+  std::size_t FailAt = SIZE_MAX;     // of a source in memory
+  int Signal = -1;
+};
+
+// The records and count of lines displayed of Settings over Input (also in
+// the file Name): as one block through one pipeline, or fed as Case says.
+TFed Feed(const TFeedCase& Case, const std::string& Name, const std::string& Input,
+          const engine::TPipelineSettings& Settings, std::mt19937& Rng) {
   TFed Result;
   core::TTextOutput Output;
-  Output.BindToString(&Result.Bytes, Convert ? platform::CpLocaleCharset : platform::CpUtf8, platform::CpUtf8);
+  Output.BindToString(&Result.Bytes, Case.Convert ? platform::CpLocaleCharset : platform::CpUtf8, platform::CpUtf8);
   TOutputSink Out(Output);
   const engine::TPreparedRun Prepared(Settings);
   std::int64_t Displayed = 0;
-  if (Kind == fkOnePipeline) {
+  if (Case.Kind == fkOnePipeline) {
     engine::TLinePipeline Pipeline(Prepared);
     EXPECT_TRUE(Pipeline.ProcessBlock(Input, Out));
     Displayed = Pipeline.Displayed();
-  } else if (Kind == fkAtOffsets) {
+  } else if (Case.Kind == fkFile) {
     TTextInput File;
     EXPECT_EQ(OpenTextInput(File, Name), 0);
-    Result.Error = FeedInput(File, Output, Prepared, Displayed, Tuning);
+    Result.Error = FeedInput(File, Output, Prepared, Displayed, Case.Tuning);
   } else {
-    TTrickleSource Trickle(Input, Rng);
-    Result.Error = FeedInput(Trickle, Output, Prepared, Displayed, Tuning);
+    TMemorySource Source(Input, Rng, Case.Kind == fkAtOffsets, Case.FailAt, Case.Signal);
+    Result.Error = FeedInput(Source, Output, Prepared, Displayed, Case.Tuning);
   }
-  EXPECT_TRUE(Prepared.FinishOutput(Out, Out, Displayed));
   Result.Count = static_cast<std::int32_t>(Displayed);
   return Result;
 }
 
+TFeedCase OnePipeline(bool Convert) {
+  TFeedCase Case;
+  Case.Convert = Convert;
+  return Case;
+}
+
+TFeedCase RandomCase(std::mt19937& Rng, int Round, std::size_t InputSize) {
+  TFeedCase Case{.Kind = Round % 3 == 0 ? fkFile : Round % 3 == 1 ? fkAtOffsets : fkInOrder,
+                 .Tuning = {.BlockSize = std::uniform_int_distribution<std::size_t>(1, 64)(Rng),
+                            .MinParallelBytes = std::uniform_int_distribution<std::uint64_t>(0, 200)(Rng),
+                            .Threads = std::uniform_int_distribution<unsigned>(1, 4)(Rng)},
+                 .Convert = Chance(Rng, 30)};
+  if (Case.Kind != fkFile && InputSize != 0 && Chance(Rng, 25))
+    Case.FailAt = std::uniform_int_distribution<std::size_t>(0, InputSize - 1)(Rng);
+  return Case;
+}
+
+// Lines that span one block, two or many; every line end, a CR last in a
+// block among them; a read that fails: the lines whose end came before it.
 TEST(InputFeed, SameBytesAndTallyAsOnePipeline) {
   const fs::path Name = fs::temp_directory_path() /
                         ("vellary-feed-" + std::to_string(std::random_device()()) + ".txt");
   fixtures::TSingleByteLocale Latin1;  // so that converting changes bytes where it can
   std::mt19937 Rng(19);
-  for (int Round = 0; Round < 400; ++Round) {
+  for (int Round = 0; Round < 600; ++Round) {
     const std::string Input = RandomInput(Rng);
     std::ofstream(Name, std::ios::binary | std::ios::trunc) << Input;
     const engine::TPipelineSettings Settings = RandomSettings(Rng);
-    const TFeedKind Kind = Round % 2 == 0 ? fkAtOffsets : fkInOrder;
-    const TFeedTuning Tuning{.BlockSize = std::uniform_int_distribution<std::size_t>(1, 64)(Rng),
-                             .MinParallelBytes = std::uniform_int_distribution<std::uint64_t>(0, 200)(Rng),
-                             .Threads = std::uniform_int_distribution<unsigned>(1, 4)(Rng)};
-    const bool Convert = Chance(Rng, 30);
-    SCOPED_TRACE(testing::Message() << "round " << Round << ", block " << Tuning.BlockSize << ", threads "
-                                    << Tuning.Threads << (Kind == fkInOrder ? ", in order" : ", at offsets")
-                                    << (Convert ? ", converted" : ""));
-    const TFed Expected = Feed(fkOnePipeline, Name.string(), Input, Settings, Tuning, Convert, Rng);
-    const TFed Got = Feed(Kind, Name.string(), Input, Settings, Tuning, Convert, Rng);
-    ASSERT_EQ(Got.Error, 0);
+    const TFeedCase Case = RandomCase(Rng, Round, Input.size());
+    SCOPED_TRACE(testing::Message() << "round " << Round << ", block " << Case.Tuning.BlockSize << ", threads "
+                                    << Case.Tuning.Threads << ", kind " << Case.Kind << ", fails at "
+                                    << Case.FailAt << (Case.Convert ? ", converted" : ""));
+    const bool Fails = Case.FailAt < Input.size();
+    const std::size_t Whole = Fails ? Input.find_last_of("\r\n", Case.FailAt - (Case.FailAt != 0)) : Input.npos;
+    const std::string Before = !Fails ? Input : Whole == Input.npos || Case.FailAt == 0 ? "" : Input.substr(0, Whole + 1);
+    const TFed Expected = Feed(OnePipeline(Case.Convert), Name.string(), Before, Settings, Rng);
+    const TFed Got = Feed(Case, Name.string(), Input, Settings, Rng);
+    ASSERT_EQ(Got.Error, Fails ? platform::feInvalidInput : 0);
     ASSERT_EQ(Got.Count, Expected.Count);
     ASSERT_TRUE(Got.Bytes == Expected.Bytes) << "output differs";
   }
   std::error_code Ignored;
   fs::remove(Name, Ignored);
 }
+
+#ifndef _WIN32
+// A termination signal between blocks (each round in a child process, which
+// it ends): the run stops on a whole record of the output it would have made.
+TEST(InputFeed, SignalBetweenBlocksStopsOnAWholeRecord) {
+  std::mt19937 Rng(23);
+  for (int Round = 0; Round < 16; ++Round) {
+    const std::string Input = RandomInput(Rng);
+    const engine::TPipelineSettings Settings = RandomSettings(Rng);
+    TFeedCase Case = RandomCase(Rng, 1 + Round % 2, 0);
+    Case.Signal = std::uniform_int_distribution<int>(0, 30)(Rng);
+    EXPECT_EXIT(
+        {
+          platform::CatchTerminationSignals();
+          const std::string Full = Feed(OnePipeline(Case.Convert), "", Input, Settings, Rng).Bytes;
+          const TFed Got = Feed(Case, "", Input, Settings, Rng);
+          const bool Whole = Got.Error == platform::feInterrupted
+                                 ? Full.compare(0, Got.Bytes.size(), Got.Bytes) == 0 &&
+                                       (Got.Bytes.empty() || Got.Bytes.back() == '\n')
+                                 : Got.Error == 0 && Got.Bytes == Full;
+          std::_Exit(Whole ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "")
+        << "round " << Round;
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace vellary::app
