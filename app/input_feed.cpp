@@ -91,17 +91,24 @@ int FindLineEnd(const TBlockSource& Source, std::uint64_t From, std::uint64_t& E
   }
 }
 
-// Block K read by offset: from the byte before K * B (its lead) to the byte
-// at (K + 1) * B, and on to the end of the last line that begins in it. A
+// Bytes read before a block's own (its lead, of which the last tells
+// whether a line begins at its first byte) and after them (where its last
+// line most often ends): a page, so that reads stay aligned as the blocks
+// are, and one read is nearly always all a block takes.
+constexpr std::size_t EdgeBytes = 4096;
+
+// Block K read by offset: from its lead before K * B to its last line's
+// end, read on for when that lies beyond the page after (K + 1) * B. A
 // failed read ends the input for the lines: those whose end came before it
 // are whole.
 void ReadBlock(const TBlockSource& Source, std::size_t BlockSize, TSlot& Slot) {
-  const std::size_t Lead = Slot.Index == 0 ? 0 : 1, Own = Lead + BlockSize;  // lines beginning before Own
+  const std::size_t Edge = std::min(BlockSize, EdgeBytes), Lead = Slot.Index == 0 ? 0 : Edge;
+  const std::size_t Own = Lead + BlockSize;  // the block's lines begin before Own
   const std::uint64_t From = Slot.Index * BlockSize - Lead;
-  Slot.Reserve(BlockSize + 2);
-  Slot.ReadError = Source.ReadAt(From, Slot.In.get(), Own + 1, Slot.Size);
-  bool AtEnd = Slot.Size < Own + 1;
-  Slot.Begin = std::min(Lead == 0 ? 0 : engine::NextLineStart(Slot.Text(), 0, AtEnd), Slot.Size);
+  Slot.Reserve(BlockSize + 2 * EdgeBytes);
+  Slot.ReadError = Source.ReadAt(From, Slot.In.get(), Own + Edge, Slot.Size);
+  bool AtEnd = Slot.Size < Own + Edge;
+  Slot.Begin = std::min(Lead == 0 ? 0 : engine::NextLineStart(Slot.Text(), Lead - 1, AtEnd), Slot.Size);
   Slot.End = Slot.Begin >= Own ? Slot.Begin : engine::NextLineStart(Slot.Text(), std::min(Own - 1, Slot.Size), AtEnd);
   if (Slot.End == engine::NoLineStart && !AtEnd) {  // its last line runs on
     std::uint64_t LineEnd = 0;
@@ -137,7 +144,7 @@ void ProcessSlot(const TBlockSource& Source, std::size_t BlockSize, engine::TLin
   Slot.Records = Slot.Out.Bytes();
 }
 
-// The blocks in flight, block K in slot K % Slots.size(), and the helper
+// The blocks in flight, one slot each in turn, and the helper
 // threads that take them. Counters and flags are guarded by Lock; the slots
 // change only while no block is in flight and no helper runs. Helpers are
 // joined on every way out; blocks they have not taken stay for the writer.
@@ -151,7 +158,7 @@ public:
   TBlockRing(const TBlockRing&) = delete;
   TBlockRing& operator=(const TBlockRing&) = delete;
 
-  TSlot& Slot(std::uint64_t Block) { return *Slots[Block % Slots.size()]; }
+  TSlot& Slot(std::uint64_t Block) { return *Slots[(Block - Base) % Slots.size()]; }
   std::size_t Size() const { return Slots.size(); }
   // Wanted slots, or as many as memory gives before std::bad_alloc; the slot
   // of block Keep (an input read in order may have begun it) stays its slot.
@@ -173,21 +180,21 @@ private:
   void Help(const engine::TPreparedRun& Prepared);
 
   const core::TTextOutput& Output;  // whose code pages the blocks are written in
-  std::vector<std::unique_ptr<TSlot>> Slots;
+  std::vector<std::unique_ptr<TSlot>> Slots;  // block Base in the first
+  std::uint64_t Base = 0;
   std::vector<std::thread> Helpers;
   bool Closed = false;  // the helpers are to stop
 };
 
 void TBlockRing::Resize(std::size_t Wanted, std::uint64_t Keep) {
   if (!Slots.empty())
-    std::swap(Slots[0], Slots[Keep % Slots.size()]);
+    std::swap(Slots[0], Slots[(Keep - Base) % Slots.size()]);
+  Base = Keep;
   Slots.resize(std::min(Slots.size(), Wanted));
   while (Slots.size() < Wanted) {
-    auto Slot = std::make_unique<TSlot>();
-    Slot->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
-    Slots.push_back(std::move(Slot));
+    Slots.push_back(std::make_unique<TSlot>());
+    Slots.back()->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
   }
-  std::swap(Slots[0], Slots[Keep % Slots.size()]);
 }
 
 void TBlockRing::StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared) {
