@@ -38,7 +38,7 @@ struct alignas(64) TSlot {
   std::size_t Scanned = 0;     // of an input read in order: no line end before this
   int ReadError = 0;
   bool Last = false;           // the input ends, or failed, with this block
-  core::TTextOutput Out;       // the records of its lines
+  core::TRecordBuffer Out;     // the records of its lines
   std::string_view Records;    // Out's bytes, converted where the block was processed
   std::int64_t Displayed = 0;  // of its lines
   bool Done = false;           // Out is complete; guarded by the ring's lock
@@ -137,11 +137,11 @@ void ProcessSlot(const TBlockSource& Source, std::size_t BlockSize, engine::TLin
                  TSlot& Slot) {
   if (Source.ReadsAtOffsets())
     ReadBlock(Source, BlockSize, Slot);
-  TOutputSink Out(Slot.Out);
+  TRecordSink Out(Slot.Out);
   (void)Pipeline.TakeDisplayed();  // what a block cut short by memory counted
   (void)Pipeline.ProcessBlock(Slot.Text().substr(Slot.Begin, Slot.End - Slot.Begin), Out);
   Slot.Displayed = Pipeline.TakeDisplayed();
-  Slot.Records = Slot.Out.Bytes();
+  Slot.Records = Slot.Out.Converted();
 }
 
 // The blocks in flight, one slot each in turn, and the helper
@@ -193,7 +193,7 @@ void TBlockRing::Resize(std::size_t Wanted, std::uint64_t Keep) {
   Slots.resize(std::min(Slots.size(), Wanted));
   while (Slots.size() < Wanted) {
     Slots.push_back(std::make_unique<TSlot>());
-    Slots.back()->Out.BindToMemory(Output.TextCodePage(), Output.OutputCodePage());
+    Slots.back()->Out.SetCodePages(Output.TextCodePage(), Output.OutputCodePage());
   }
 }
 

@@ -1,4 +1,4 @@
-// The line pipeline's records written to a text output.
+// The line pipeline's records written to a text output or a record buffer.
 #pragma once
 
 #include "core/text_output.h"
@@ -28,6 +28,23 @@ public:
 
 private:
   core::TTextOutput& Output;
+};
+
+// Pipeline records into a block's record buffer, which only memory stops.
+class TRecordSink final : public engine::TLineSink {
+public:
+  explicit TRecordSink(core::TRecordBuffer& Target) : Records(Target) {}
+  bool PutLine(std::string_view Bytes) override {
+    Records.PutRecord(Bytes);
+    return true;
+  }
+  bool PutLines(std::string_view Lines, std::size_t& Count, std::size_t& Empty) override {
+    Records.PutLfLines(Lines, Count, Empty);
+    return true;
+  }
+
+private:
+  core::TRecordBuffer& Records;
 };
 
 // The tally record into a text output, with the input's file name shown as

@@ -1,12 +1,11 @@
-// Buffered, code-page-converting text output over a native handle, a string
-// or memory.
+// Record buffers, which convert code pages, and the text outputs that write
+// them to a native handle or a string.
 #include "core/text_output.h"
 
 #include "core/byte_scan.h"
 #include "core/record_copy.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -35,154 +34,53 @@ std::size_t LineStartFrom(std::string_view Text, std::size_t Offset, std::size_t
 
 }  // namespace
 
-TTextOutput::~TTextOutput() {
-  if (OwnsHandle && Handle != platform::InvalidHandle) {
-    try {
-      (void)Flush();
-    } catch (const std::bad_alloc&) {
-      // Converting needed memory there was none of: what was written stays.
-    }
-    (void)platform::CloseHandle(Handle);
-  }
-}
-
-void TTextOutput::BindTo(TFlushMode NewMode, platform::TCodePage TextCodePage,
-                         platform::TCodePage OutputCodePage) {
-  (void)Close();
-  Mode = NewMode;
+void TRecordBuffer::SetCodePages(platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
   From = TextCodePage;
   To = OutputCodePage;
   Convert = TextCodePage != OutputCodePage;
   AsciiPasses = platform::AsciiCompatible(From) && platform::AsciiCompatible(To);
-  Capture = nullptr;
-  InMemory = false;
-  Used = 0;
 }
 
-void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
-                       platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
-  BindTo(NewMode, TextCodePage, OutputCodePage);
-  Handle = NewHandle;
-  OwnsHandle = Owns;
-  if (Capacity != TextBufferSize) {
-    Buffer = std::make_unique_for_overwrite<char[]>(TextBufferSize);
-    Capacity = TextBufferSize;
-  }
-  UpdateKept();
+void TRecordBuffer::Reserve(std::size_t Bytes) {
+  if (Capacity < Bytes)
+    (void)Grow(Bytes - Used);
 }
 
-void TTextOutput::BindToString(std::string* NewCapture, platform::TCodePage TextCodePage,
-                               platform::TCodePage OutputCodePage) {
-  BindTo(fmWriteThrough, TextCodePage, OutputCodePage);
-  Capture = NewCapture;
-  UpdateKept();
-}
-
-void TTextOutput::BindToMemory(platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
-  BindTo(fmBuffered, TextCodePage, OutputCodePage);
-  InMemory = true;
-  UpdateKept();
-}
-
-void TTextOutput::SetFlushFirst(TTextOutput* Other) {
-  FlushFirst = Other;
-  UpdateKept();
-}
-
-void TTextOutput::UpdateKept() {
-  Kept = FlushFirst == nullptr &&
-         (InMemory || (Mode == fmBuffered && Handle != platform::InvalidHandle));
-}
-
-char* TTextOutput::Room(std::size_t N) {
-  if (Capacity - Used < N) {
-    // Doubling keeps a very long line linear; memory stays proportional to it.
-    const std::size_t Larger = std::max(2 * Capacity, Used + N);
-    auto Grown = std::make_unique_for_overwrite<char[]>(Larger);
-    if (Used != 0)
-      std::memcpy(Grown.get(), Buffer.get(), Used);
-    Buffer = std::move(Grown);
-    Capacity = Larger;
-  }
+char* TRecordBuffer::Grow(std::size_t Bytes) {
+  // Doubling keeps a very long line linear; memory stays proportional to it.
+  const std::size_t Larger = std::max(2 * Capacity, Used + Bytes);
+  auto Grown = std::make_unique_for_overwrite<char[]>(Larger);
+  if (Used != 0)
+    std::memcpy(Grown.get(), Buffer.get(), Used);
+  Buffer = std::move(Grown);
+  Capacity = Larger;
   return Buffer.get() + Used;
 }
 
-int TTextOutput::FlushFirstOutput() {
-  return FlushFirst != nullptr ? FlushFirst->Flush() : 0;
-}
-
-// A console is written at every record, a buffer when it has filled.
-int TTextOutput::AfterWrite() {
-  if (InMemory)
-    return 0;
-  if (Mode == fmWriteThrough || Used >= TextBufferSize || Capture != nullptr)
-    return Flush();
-  return 0;
-}
-
-int TTextOutput::WriteRecordSlowly(std::string_view Text) {
-  if (int Error = FlushFirstOutput(); Error != 0)
-    return Error;
-  // A buffered output writes what it holds first, so that a record that
-  // fits the buffer never makes it grow; a larger one goes straight out
-  // rather than through a copy.
-  if (!InMemory && Used != 0 && Capacity - Used < Text.size() + 2) {
-    if (int Error = Flush(); Error != 0)
-      return Error;
-  }
-  if (!InMemory && Text.size() + 2 > TextBufferSize) {
-    if (int Error = Deliver(Converted(Text)); Error != 0)
-      return Error;
-    return Deliver("\r\n");
-  }
-  char* Free = Room(Text.size() + 2);
-  if (!Text.empty())
-    std::memcpy(Free, Text.data(), Text.size());
-  Free[Text.size()] = '\r';
-  Free[Text.size() + 1] = '\n';
-  Used += Text.size() + 2;
-  return AfterWrite();
-}
-
-int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
-  if (int Error = FlushFirstOutput(); Error != 0)
-    return Error;
+void TRecordBuffer::PutLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
   char* Free = Room(2 * Lines.size() + 2);
   Used += static_cast<std::size_t>(CopyLfLinesAsRecords(Lines, Free, Records, Empty) - Free);
-  return AfterWrite();
 }
 
-int TTextOutput::WriteText(std::string_view Text) {
-  if (int Error = FlushFirstOutput(); Error != 0)
-    return Error;
-  if (!Text.empty())
-    std::memcpy(Room(Text.size()), Text.data(), Text.size());
-  Used += Text.size();
-  return AfterWrite();
-}
-
-int TTextOutput::WriteConverted(std::string_view Bytes) {
-  if (int Error = FlushFirstOutput(); Error != 0)
-    return Error;
-  // What is held still needs converting, so it goes first; a large piece
-  // goes straight out rather than through the buffer.
-  assert(!InMemory && "a block in memory is written by WriteRecord");
-  if (Convert || !Kept || Used + Bytes.size() > Capacity) {
-    if (int Error = Flush(); Error != 0)
-      return Error;
-    return Deliver(Bytes);
-  }
+void TRecordBuffer::PutBytes(std::string_view Bytes) {
   if (!Bytes.empty())
-    std::memcpy(Buffer.get() + Used, Bytes.data(), Bytes.size());
+    std::memcpy(Room(Bytes.size()), Bytes.data(), Bytes.size());
   Used += Bytes.size();
-  return 0;
+}
+
+void TRecordBuffer::Clear(std::size_t Modest) {
+  Used = 0;
+  if (Capacity > Modest) {
+    Buffer.reset();
+    Capacity = 0;
+  }
 }
 
 // Text in the output's code page. ASCII is the same in every code page that
 // keeps it, so only the lines holding other bytes go through the system's
 // conversion, consecutive ones in one call; a code page that does not keep
 // ASCII converts everything.
-std::string_view TTextOutput::Converted(std::string_view Text) {
+std::string_view TRecordBuffer::Converted(std::string_view Text) {
   if (!Convert)
     return Text;
   auto NextOdd = [&](std::size_t At) {
@@ -212,6 +110,109 @@ std::string_view TTextOutput::Converted(std::string_view Text) {
   return Scratch;
 }
 
+TTextOutput::~TTextOutput() {
+  if (OwnsHandle && Handle != platform::InvalidHandle) {
+    try {
+      (void)Flush();
+    } catch (const std::bad_alloc&) {
+      // Converting needed memory there was none of: what was written stays.
+    }
+    (void)platform::CloseHandle(Handle);
+  }
+}
+
+void TTextOutput::BindTo(TFlushMode NewMode, platform::TCodePage TextCodePage,
+                         platform::TCodePage OutputCodePage) {
+  (void)Close();
+  Mode = NewMode;
+  Held.SetCodePages(TextCodePage, OutputCodePage);
+  Held.Clear(TextBufferSize);
+  Capture = nullptr;
+}
+
+void TTextOutput::Bind(platform::TNativeHandle NewHandle, bool Owns, TFlushMode NewMode,
+                       platform::TCodePage TextCodePage, platform::TCodePage OutputCodePage) {
+  BindTo(NewMode, TextCodePage, OutputCodePage);
+  Handle = NewHandle;
+  OwnsHandle = Owns;
+  Held.Reserve(TextBufferSize);
+  UpdateKept();
+}
+
+void TTextOutput::BindToString(std::string* NewCapture, platform::TCodePage TextCodePage,
+                               platform::TCodePage OutputCodePage) {
+  BindTo(fmWriteThrough, TextCodePage, OutputCodePage);
+  Capture = NewCapture;
+  UpdateKept();
+}
+
+void TTextOutput::SetFlushFirst(TTextOutput* Other) {
+  FlushFirst = Other;
+  UpdateKept();
+}
+
+void TTextOutput::UpdateKept() {
+  Kept = FlushFirst == nullptr && Mode == fmBuffered && Handle != platform::InvalidHandle;
+}
+
+int TTextOutput::FlushFirstOutput() {
+  return FlushFirst != nullptr ? FlushFirst->Flush() : 0;
+}
+
+// A console is written at every record, a buffer when it has filled.
+int TTextOutput::AfterWrite() {
+  if (Mode == fmWriteThrough || Held.Size() >= TextBufferSize || Capture != nullptr)
+    return Flush();
+  return 0;
+}
+
+int TTextOutput::WriteRecordSlowly(std::string_view Text) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  // A buffered output writes what it holds first, so that a record that
+  // fits the buffer never makes it grow; a larger one goes straight out
+  // rather than through a copy.
+  if (Held.Size() != 0 && !Held.Fits(Text.size() + 2)) {
+    if (int Error = Flush(); Error != 0)
+      return Error;
+  }
+  if (Text.size() + 2 > TextBufferSize) {
+    if (int Error = Deliver(Held.Converted(Text)); Error != 0)
+      return Error;
+    return Deliver("\r\n");
+  }
+  Held.PutRecord(Text);
+  return AfterWrite();
+}
+
+int TTextOutput::WriteLfLines(std::string_view Lines, std::size_t& Records, std::size_t& Empty) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  Held.PutLfLines(Lines, Records, Empty);
+  return AfterWrite();
+}
+
+int TTextOutput::WriteText(std::string_view Text) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  Held.PutBytes(Text);
+  return AfterWrite();
+}
+
+int TTextOutput::WriteConverted(std::string_view Bytes) {
+  if (int Error = FlushFirstOutput(); Error != 0)
+    return Error;
+  // What is held still needs converting, so it goes first; a large piece
+  // goes straight out rather than through the buffer.
+  if (Held.Converts() || !Kept || !Held.Fits(Bytes.size())) {
+    if (int Error = Flush(); Error != 0)
+      return Error;
+    return Deliver(Bytes);
+  }
+  Held.PutBytes(Bytes);
+  return 0;
+}
+
 int TTextOutput::Deliver(std::string_view Bytes) {
   if (Capture != nullptr) {
     Capture->append(Bytes);
@@ -233,30 +234,17 @@ int TTextOutput::Deliver(std::string_view Bytes) {
 }
 
 int TTextOutput::Flush() {
-  if (Used == 0 || InMemory)
+  if (Held.Size() == 0)
     return 0;
-  const std::string_view Out = Converted({Buffer.get(), Used});
-  // What could not be written is dropped either way: the failure is reported.
-  Used = 0;
+  const std::string_view Out = Held.Converted();
   const int Error = Deliver(Out);
-  // A record far longer than the buffer grew it: give the memory back.
-  if (Capacity > 4 * TextBufferSize) {
-    Buffer = std::make_unique_for_overwrite<char[]>(TextBufferSize);
-    Capacity = TextBufferSize;
-  }
+  // What could not be written is dropped either way: the failure is
+  // reported. A record far longer than the buffer grew it: give the memory
+  // back.
+  Held.Clear(4 * TextBufferSize);
+  if (Handle != platform::InvalidHandle)
+    Held.Reserve(TextBufferSize);
   return Error;
-}
-
-std::string_view TTextOutput::Bytes() {
-  return Converted({Buffer.get(), Used});
-}
-
-void TTextOutput::Clear(std::size_t Modest) {
-  Used = 0;
-  if (Capacity > Modest) {
-    Buffer.reset();
-    Capacity = 0;
-  }
 }
 
 int TTextOutput::Close() {

@@ -142,16 +142,16 @@ TEST(ConvertedOutput, AsciiPassesAndTheRestIsConverted) {
   };
   for (const Case& C : Cases) {
     SCOPED_TRACE(C.What);
-    std::string ByRecord, InMemory;
+    std::string ByRecord;
     core::TTextOutput Output;
     Output.BindToString(&ByRecord, platform::CpLocaleCharset, platform::CpUtf8);
-    core::TTextOutput Block;
-    Block.BindToMemory(platform::CpLocaleCharset, platform::CpUtf8);
+    core::TRecordBuffer Block;
+    Block.SetCodePages(platform::CpLocaleCharset, platform::CpUtf8);
     std::size_t Records = 0, Empty = 0;
     ASSERT_EQ(Output.WriteLfLines(C.Text, Records, Empty), 0);
-    ASSERT_EQ(Block.WriteLfLines(C.Text, Records, Empty), 0);
+    Block.PutLfLines(C.Text, Records, Empty);
     EXPECT_EQ(ByRecord, C.Converted);
-    EXPECT_EQ(Block.Bytes(), C.Converted);
+    EXPECT_EQ(Block.Converted(), C.Converted);
   }
 }
 
