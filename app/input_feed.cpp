@@ -144,52 +144,72 @@ void ProcessSlot(const TBlockSource& Source, std::size_t BlockSize, engine::TLin
   Slot.Records = Slot.Out.Converted();
 }
 
-// The blocks in flight, one slot each in turn, and the helper
-// threads that take them. Counters and flags are guarded by Lock; the slots
-// change only while no block is in flight and no helper runs. Helpers are
-// joined on every way out; blocks they have not taken stay for the writer.
-class TBlockRing {
+// The blocks in flight, one slot each in turn, the helper threads that take
+// them, and the calling thread's part: it reads an input that comes in
+// order, hands the blocks over and writes their records in input order.
+// Counters and flags are guarded by Lock; the slots change only while no
+// block is in flight and no helper runs. Helpers are joined on every way
+// out; blocks they have not taken stay for the writer.
+class TFeed {
 public:
-  TBlockRing(TBlockSource& In, std::size_t BlockBytes, const core::TTextOutput& Out)
-      : Source(In), BlockSize(BlockBytes), Output(Out) {
-    Resize(1, 0);
+  TFeed(TBlockSource& In, core::TTextOutput& Out, const engine::TPreparedRun& Options, const TFeedTuning& Tune)
+      : Source(In), Output(Out), Prepared(Options), Pipeline(Options), Tuning(Tune), Modest(4 * Tune.BlockSize),
+        Threads(Tune.Threads != 0 ? Tune.Threads : std::min(platform::UsableProcessors(), MaxFeedThreads)) {
+    Resize(1);
   }
-  ~TBlockRing() { StopHelpers(); }
-  TBlockRing(const TBlockRing&) = delete;
-  TBlockRing& operator=(const TBlockRing&) = delete;
+  ~TFeed() { StopHelpers(); }
+  TFeed(const TFeed&) = delete;
+  TFeed& operator=(const TFeed&) = delete;
+  int Run();
+  std::int64_t Displayed() const { return Shown; }
 
-  TSlot& Slot(std::uint64_t Block) { return *Slots[(Block - Base) % Slots.size()]; }
-  std::size_t Size() const { return Slots.size(); }
-  // Wanted slots, or as many as memory gives before std::bad_alloc; the slot
-  // of block Keep (an input read in order may have begun it) stays its slot.
-  void Resize(std::size_t Wanted, std::uint64_t Keep);
-  // Up to Count helpers, until the system refuses one with an exception.
-  void StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared);
+private:
+  TSlot& SlotOf(std::uint64_t Block) { return *Slots[(Block - Base) % Slots.size()]; }
+  // Wanted slots, or as many as memory gives before std::bad_alloc; the
+  // block to write next (an input read in order may have begun it) keeps
+  // its slot.
+  void Resize(std::size_t Wanted);
+  void Help();
   void StopHelpers();
-  bool HelpersRun() const { return !Helpers.empty(); }
+  void Rearrange();
+  unsigned AffordableThreads();
+  template <typename TWork> void WithMemory(TWork Work);
+  void GoAlone();
+  [[nodiscard]] int HandOver();
+  bool ReadInOrder(TSlot& Slot);
+  TSlot& WaitForNext();
+  void ProcessHere(TSlot& Slot);
+  [[nodiscard]] int WriteSlot(TSlot& Slot);
 
   TBlockSource& Source;
-  const std::size_t BlockSize;
+  core::TTextOutput& Output;
+  const engine::TPreparedRun& Prepared;
+  engine::TLinePipeline Pipeline;   // the writer's, for blocks no helper took
+  const TFeedTuning& Tuning;
+  const std::size_t Modest;         // memory kept between blocks
+  const unsigned Threads;           // wanted, the writer included
   std::mutex Lock;
   std::condition_variable WorkReady;  // helpers wait here
   std::condition_variable BlockDone;  // the writer waits here
-  std::uint64_t Handed = 0;  // blocks handed over; changed by the writer alone
-  std::uint64_t Taken = 0;   // blocks a thread has taken
-
-private:
-  void Help(const engine::TPreparedRun& Prepared);
-
-  const core::TTextOutput& Output;  // whose code pages the blocks are written in
+  std::uint64_t Handed = 0;         // blocks handed over; changed by the writer alone
+  std::uint64_t Taken = 0;          // blocks a thread has taken
+  std::uint64_t Written = 0;
   std::vector<std::unique_ptr<TSlot>> Slots;  // block Base in the first
   std::uint64_t Base = 0;
   std::vector<std::thread> Helpers;
-  bool Closed = false;  // the helpers are to stop
+  bool Closed = false;              // the helpers are to stop
+  std::string Carry;                // read in order: the lead and the line begun, for the next block
+  bool InputDone = false;           // an input read in order has ended
+  bool WantHelpers = false;         // enough input is known to come
+  bool Alone = false;               // no helpers could be had, or memory ran out
+  std::uint64_t Arrived = 0;        // bytes read in order
+  std::int64_t Shown = 0;           // lines displayed, of the blocks written
 };
 
-void TBlockRing::Resize(std::size_t Wanted, std::uint64_t Keep) {
+void TFeed::Resize(std::size_t Wanted) {
   if (!Slots.empty())
-    std::swap(Slots[0], Slots[(Keep - Base) % Slots.size()]);
-  Base = Keep;
+    std::swap(Slots[0], Slots[(Written - Base) % Slots.size()]);
+  Base = Written;
   Slots.resize(std::min(Slots.size(), Wanted));
   while (Slots.size() < Wanted) {
     Slots.push_back(std::make_unique<TSlot>());
@@ -197,37 +217,20 @@ void TBlockRing::Resize(std::size_t Wanted, std::uint64_t Keep) {
   }
 }
 
-void TBlockRing::StartHelpers(unsigned Count, const engine::TPreparedRun& Prepared) {
-  Closed = false;
-  while (Helpers.size() < Count)
-    Helpers.emplace_back(&TBlockRing::Help, this, std::cref(Prepared));
-}
-
-void TBlockRing::StopHelpers() {
-  {
-    std::lock_guard Guard(Lock);
-    Closed = true;
-  }
-  WorkReady.notify_all();
-  for (std::thread& Helper : Helpers)
-    Helper.join();
-  Helpers.clear();
-}
-
 // A helper that runs out of memory leaves its block, and the rest, to the
 // other threads: the writer processes whatever no helper finishes.
-void TBlockRing::Help(const engine::TPreparedRun& Prepared) {
+void TFeed::Help() {
   TSlot* Held = nullptr;
   try {
-    engine::TLinePipeline Pipeline(Prepared);
+    engine::TLinePipeline Mine(Prepared);
     std::unique_lock Guard(Lock);
     for (;;) {
       WorkReady.wait(Guard, [&] { return Taken < Handed || Closed; });
       if (Closed)
         return;
-      Held = &Slot(Taken++);
+      Held = &SlotOf(Taken++);
       Guard.unlock();
-      ProcessSlot(Source, BlockSize, Pipeline, *Held);
+      ProcessSlot(Source, Tuning.BlockSize, Mine, *Held);
       Guard.lock();
       std::exchange(Held, nullptr)->Done = true;
       BlockDone.notify_one();
@@ -241,46 +244,18 @@ void TBlockRing::Help(const engine::TPreparedRun& Prepared) {
   }
 }
 
-// The calling thread's part: reads an input that comes in order, hands the
-// blocks over and writes their records in input order.
-class TFeeder {
-public:
-  TFeeder(TBlockRing& BlockRing, core::TTextOutput& Out, const engine::TPreparedRun& Prepared,
-          const TFeedTuning& Tune)
-      : Ring(BlockRing), Source(BlockRing.Source), Output(Out), Pipeline(Prepared), Tuning(Tune),
-        Modest(4 * Tune.BlockSize),
-        Threads(Tune.Threads != 0 ? Tune.Threads : std::min(platform::UsableProcessors(), MaxFeedThreads)) {}
-  int Run();
-  std::int64_t Displayed() const { return Shown; }
+void TFeed::StopHelpers() {
+  {
+    std::lock_guard Guard(Lock);
+    Closed = true;
+  }
+  WorkReady.notify_all();
+  for (std::thread& Helper : Helpers)
+    Helper.join();
+  Helpers.clear();
+}
 
-private:
-  void Rearrange();
-  unsigned AffordableThreads();
-  template <typename TWork> void WithMemory(TWork Work);
-  void GoAlone();
-  [[nodiscard]] int HandOver();
-  bool ReadInOrder(TSlot& Slot);
-  TSlot& WaitForNext();
-  void ProcessHere(TSlot& Slot);
-  [[nodiscard]] int WriteSlot(TSlot& Slot);
-
-  TBlockRing& Ring;
-  TBlockSource& Source;
-  core::TTextOutput& Output;
-  engine::TLinePipeline Pipeline;   // the writer's, for blocks no helper took
-  const TFeedTuning& Tuning;
-  const std::size_t Modest;         // memory kept between blocks
-  const unsigned Threads;           // wanted, the writer included
-  std::string Carry;                // read in order: the lead and the line begun, for the next block
-  bool InputDone = false;           // an input read in order has ended
-  bool WantHelpers = false;         // enough input is known to come
-  bool Alone = false;               // no helpers could be had, or memory ran out
-  std::uint64_t Written = 0;
-  std::uint64_t Arrived = 0;        // bytes read in order
-  std::int64_t Shown = 0;           // lines displayed, of the blocks written
-};
-
-int TFeeder::Run() {
+int TFeed::Run() {
   WantHelpers = Source.ReadsAtOffsets() && Source.Size() >= Tuning.MinParallelBytes;
   for (;;) {
     if (int Error = HandOver(); Error != 0)
@@ -302,20 +277,22 @@ int TFeeder::Run() {
 // With no block in flight: two slots per thread and the helpers once they
 // are wanted, one slot once they are gone. Helpers start with the signals
 // held, so that these reach the writer and cut its read or write short.
-void TFeeder::Rearrange() {
-  if (!Alone && WantHelpers && !Ring.HelpersRun() && Threads > 1) {
+void TFeed::Rearrange() {
+  if (!Alone && WantHelpers && Helpers.empty() && Threads > 1) {
     const unsigned Wanted = std::min(Threads, AffordableThreads());
     platform::HoldTerminationSignals();
     try {
-      Ring.Resize(2 * std::size_t{Wanted}, Written);
-      Ring.StartHelpers(Wanted - 1, Pipeline.Prepared());
+      Resize(2 * std::size_t{Wanted});
+      Closed = false;
+      while (Helpers.size() + 1 < Wanted)
+        Helpers.emplace_back(&TFeed::Help, this);
     } catch (const std::exception&) {  // no memory or no thread: make do with what came
     }
     platform::ReleaseTerminationSignals();
-    Alone = !Ring.HelpersRun();
+    Alone = Helpers.empty();
   }
   if (Alone)
-    Ring.Resize(1, Written);
+    Resize(1);
 }
 
 // A helper's heap and stack reserve far more address space than they use,
@@ -323,35 +300,35 @@ void TFeeder::Rearrange() {
 // limited, helpers start only with room to spare beside what the writer
 // may need alone, so that no run on every core fails where one core would
 // have succeeded.
-unsigned TFeeder::AffordableThreads() {
+unsigned TFeed::AffordableThreads() {
   constexpr std::uint64_t WriterRoom = 64ull << 20, HelperRoom = 96ull << 20;
   const std::uint64_t Left = platform::AddressSpaceLeft();
   if (Left == UINT64_MAX)
     return Threads;
-  const std::uint64_t Helpers = Left > WriterRoom ? (Left - WriterRoom) / HelperRoom : 0;
-  return static_cast<unsigned>(1 + std::min<std::uint64_t>(Helpers, Threads));
+  const std::uint64_t Affordable = Left > WriterRoom ? (Left - WriterRoom) / HelperRoom : 0;
+  return static_cast<unsigned>(1 + std::min<std::uint64_t>(Affordable, Threads));
 }
 
 // The one answer to memory running out in the writer: while helpers run,
 // they go, with their workers, the records of the blocks after the one
 // being written are given back (and the bytes of those read by offset), and
 // the work is done again alone; alone, std::bad_alloc ends the run.
-template <typename TWork> void TFeeder::WithMemory(TWork Work) {
+template <typename TWork> void TFeed::WithMemory(TWork Work) {
   try {
     Work();
   } catch (const std::bad_alloc&) {
-    if (!Ring.HelpersRun())
+    if (Helpers.empty())
       throw;
     GoAlone();
     Work();
   }
 }
 
-void TFeeder::GoAlone() {
-  Ring.StopHelpers();
+void TFeed::GoAlone() {
+  StopHelpers();
   Alone = true;
-  for (std::uint64_t Block = Written + 1; Block < Ring.Taken; ++Block) {
-    TSlot& Later = Ring.Slot(Block);
+  for (std::uint64_t Block = Written + 1; Block < Taken; ++Block) {
+    TSlot& Later = SlotOf(Block);
     Later.Out.Clear(0);
     if (Source.ReadsAtOffsets())
       Later.Release();
@@ -362,14 +339,14 @@ void TFeeder::GoAlone() {
 // Hands every free slot over: by offset at once; in order what has arrived
 // up to a line end, and with nothing in flight, once all has gone out,
 // whatever comes next.
-int TFeeder::HandOver() {
-  if (Ring.Handed == Written)
+int TFeed::HandOver() {
+  if (Handed == Written)
     Rearrange();
-  while (Ring.Handed - Written < Ring.Size() && !InputDone) {
-    TSlot& Slot = Ring.Slot(Ring.Handed);
+  while (Handed - Written < Slots.size() && !InputDone) {
+    TSlot& Slot = SlotOf(Handed);
     if (!Source.ReadsAtOffsets()) {
       if (Source.NextReadWaits()) {
-        if (Ring.Handed != Written)
+        if (Handed != Written)
           break;
         if (int Error = Output.Flush(); Error != 0)
           return Error;
@@ -378,10 +355,10 @@ int TFeeder::HandOver() {
         continue;
     }
     {
-      std::lock_guard Guard(Ring.Lock);
-      Slot.Index = Ring.Handed++;
+      std::lock_guard Guard(Lock);
+      Slot.Index = Handed++;
     }
-    Ring.WorkReady.notify_one();
+    WorkReady.notify_one();
   }
   return 0;
 }
@@ -391,7 +368,7 @@ int TFeeder::HandOver() {
 // and goes (a CR at its end ends a line: the next block skips the LF of a
 // CR LF), carrying the line begun on. Input that keeps coming is worth the
 // helpers once enough of it has.
-bool TFeeder::ReadInOrder(TSlot& Slot) {
+bool TFeed::ReadInOrder(TSlot& Slot) {
   if (Slot.Size == 0) {
     WithMemory([&] { Slot.Reserve(std::max(Tuning.BlockSize + 2, 2 * Carry.size())); });
     std::memcpy(Slot.In.get(), Carry.data(), Carry.size());
@@ -432,15 +409,15 @@ bool TFeeder::ReadInOrder(TSlot& Slot) {
 
 // Waits until the next block in input order is done, processing blocks no
 // helper has taken meanwhile rather than idling.
-TSlot& TFeeder::WaitForNext() {
-  TSlot& Slot = Ring.Slot(Written);
-  std::unique_lock Guard(Ring.Lock);
+TSlot& TFeed::WaitForNext() {
+  TSlot& Slot = SlotOf(Written);
+  std::unique_lock Guard(Lock);
   while (!Slot.Done) {
-    if (Ring.Taken == Ring.Handed) {
-      Ring.BlockDone.wait(Guard);
+    if (Taken == Handed) {
+      BlockDone.wait(Guard);
       continue;
     }
-    TSlot& Untaken = Ring.Slot(Ring.Taken++);
+    TSlot& Untaken = SlotOf(Taken++);
     Guard.unlock();
     ProcessHere(Untaken);
     Guard.lock();
@@ -454,14 +431,14 @@ TSlot& TFeeder::WaitForNext() {
   return Slot;
 }
 
-void TFeeder::ProcessHere(TSlot& Slot) {
+void TFeed::ProcessHere(TSlot& Slot) {
   WithMemory([&] {
     Slot.Out.Clear(Modest);  // what a try that ran out of memory left
     ProcessSlot(Source, Tuning.BlockSize, Pipeline, Slot);
   });
 }
 
-int TFeeder::WriteSlot(TSlot& Slot) {
+int TFeed::WriteSlot(TSlot& Slot) {
   const int Error = Output.WriteConverted(Slot.Records);
   Shown += Slot.Displayed;
   Slot.Out.Clear(Modest);
@@ -476,8 +453,7 @@ int TFeeder::WriteSlot(TSlot& Slot) {
 int FeedInput(TBlockSource& Input, core::TTextOutput& Output, const engine::TPreparedRun& Prepared,
               std::int64_t& Displayed, const TFeedTuning& Tuning) {
   assert(Tuning.BlockSize > 0 && "a block holds at least one byte");
-  TBlockRing Ring(Input, Tuning.BlockSize, Output);
-  TFeeder Feeder(Ring, Output, Prepared, Tuning);
+  TFeed Feeder(Input, Output, Prepared, Tuning);
   const int Error = Feeder.Run();
   Displayed = Feeder.Displayed();
   return Error;
