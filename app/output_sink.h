@@ -1,6 +1,7 @@
 // The line pipeline's records written to a text output or a record buffer.
 #pragma once
 
+#include "core/byte_scan.h"
 #include "core/text_output.h"
 #include "engine/line_sink.h"
 #include "platform/platform.h"
@@ -78,10 +79,7 @@ public:
 
 private:
   static bool IsAscii(std::string_view Bytes) {
-    for (char C : Bytes)
-      if (static_cast<unsigned char>(C) >= 0x80)
-        return false;
-    return true;
+    return core::FindNonAscii(Bytes.data(), Bytes.data() + Bytes.size()) == Bytes.data() + Bytes.size();
   }
   core::TTextOutput& Output;
   TOutputSink Plain;  // any other record, as the output's other records go

@@ -1,6 +1,7 @@
 // Runs in a multi-byte code page: texts in UTF-8 (see utf8_texts.h).
 #include "app/utf8_texts.h"
 
+#include "core/byte_scan.h"
 #include "platform/platform.h"
 
 #include <cstring>
@@ -43,12 +44,17 @@ int TUtf8Source::ReadNext(char* Bytes, std::size_t Size, std::size_t& Got) {
     if (Error != 0)
       return Error;
     Ended = Read == 0;
-    // Up to the last line end; everything at the end, or when a line grows
-    // past 16 MiB without one (a split character then costs only itself).
-    std::size_t Cut = Raw.rfind('\n');
-    Cut = Ended || (Cut == std::string::npos && Raw.size() > (std::size_t{16} << 20))
-              ? Raw.size()
-              : Cut == std::string::npos ? 0 : Cut + 1;
+    // Up to the last line end (the bytes held from before have none, so
+    // only the new ones are looked at); everything at the end, or when a
+    // line grows past 16 MiB without one (a split character then costs only
+    // itself).
+    const char* Data = Raw.data();
+    std::size_t Cut =
+        static_cast<std::size_t>(core::FindAfterLastEitherByte(Data + Held, Data + Raw.size(), '\n', '\n') - Data);
+    if (Ended || (Cut == Held && Raw.size() > (std::size_t{16} << 20)))
+      Cut = Raw.size();
+    else if (Cut == Held)
+      Cut = 0;
     if (Cut == 0)
       continue;
     TextToUtf8(std::string_view(Raw).substr(0, Cut), Converted);
