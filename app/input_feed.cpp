@@ -3,6 +3,7 @@
 #include "app/input_feed.h"
 
 #include "app/output_sink.h"
+#include "core/page_bytes.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -30,7 +31,7 @@ namespace {
 // them as its lead (to tell where the first one begins), and makes their
 // records itself: the writer only writes them.
 struct alignas(64) TSlot {
-  std::unique_ptr<char[]> In;
+  core::TPageBytes In;
   std::size_t Capacity = 0;
   std::uint64_t Index = 0;
   std::size_t Size = 0;        // bytes held: the lead, then the input's
@@ -49,7 +50,7 @@ struct alignas(64) TSlot {
   void Reserve(std::size_t Bytes, std::size_t Keep = 0) {
     if (Capacity >= Bytes)
       return;
-    auto Larger = std::make_unique_for_overwrite<char[]>(Bytes);
+    core::TPageBytes Larger = core::NewPageBytes(Bytes);
     if (Keep != 0)
       std::memcpy(Larger.get(), In.get(), Keep);
     In = std::move(Larger);

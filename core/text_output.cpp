@@ -49,7 +49,7 @@ void TRecordBuffer::Reserve(std::size_t Bytes) {
 char* TRecordBuffer::Grow(std::size_t Bytes) {
   // Doubling keeps a very long line linear; memory stays proportional to it.
   const std::size_t Larger = std::max(2 * Capacity, Used + Bytes);
-  auto Grown = std::make_unique_for_overwrite<char[]>(Larger);
+  TPageBytes Grown = NewPageBytes(Larger);
   if (Used != 0)
     std::memcpy(Grown.get(), Buffer.get(), Used);
   Buffer = std::move(Grown);

@@ -5,6 +5,7 @@
 // whole buffer at a time.
 #pragma once
 
+#include "core/page_bytes.h"
 #include "platform/platform.h"
 
 #include <cstddef>
@@ -68,7 +69,7 @@ private:
   bool AsciiPasses = false;  // both code pages keep ASCII as it is
   platform::TCodePage From = platform::CpUtf8;
   platform::TCodePage To = platform::CpUtf8;
-  std::unique_ptr<char[]> Buffer;
+  TPageBytes Buffer;
   std::size_t Used = 0, Capacity = 0;
   std::string Scratch, Piece;  // conversion output, reused
 };
