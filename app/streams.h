@@ -1,5 +1,5 @@
-// Text files: the input, read lines, created outputs, and the fixed error
-// texts of failed file operations.
+// Text files: the input as a block source, the replacement file read whole,
+// created outputs, and the fixed error texts of failed file operations.
 #pragma once
 
 #include "core/status.h"
